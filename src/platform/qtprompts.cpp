@@ -1,0 +1,119 @@
+#include "qtprompts.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QHash>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+
+namespace kelvora {
+
+namespace {
+
+QWidget* dialogParent()
+{
+    return QApplication::activeWindow();
+}
+
+QMessageBox::Icon toQt(Prompts::Icon icon)
+{
+    switch (icon) {
+    case Prompts::Icon::Information:
+        return QMessageBox::Information;
+    case Prompts::Icon::Question:
+        return QMessageBox::Question;
+    case Prompts::Icon::Warning:
+        return QMessageBox::Warning;
+    case Prompts::Icon::Error:
+        return QMessageBox::Critical;
+    case Prompts::Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+void showPlain(const QString& text, QMessageBox::Icon icon)
+{
+    QMessageBox box(icon, QApplication::applicationDisplayName(), text, QMessageBox::NoButton,
+                    dialogParent());
+    box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.exec();
+}
+
+QString fileDialog(const Prompts::FileRequest& request, QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(dialogParent(), request.title, request.directory);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                       : QFileDialog::AnyFile);
+    dialog.setNameFilters(nameFiltersOf(request.filter));
+    dialog.setDefaultSuffix(request.defaultExtension);
+    // Saving over an existing base asks nothing.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+void QtPrompts::message(const QString& text)
+{
+    showPlain(text, QMessageBox::NoIcon);
+}
+
+void QtPrompts::error(const QString& text)
+{
+    showPlain(text, QMessageBox::Critical);
+}
+
+Prompts::Button QtPrompts::ask(const Question& question)
+{
+    QMessageBox box(toQt(question.icon), question.title, question.text, QMessageBox::NoButton,
+                    dialogParent());
+    QHash<QAbstractButton*, Button> buttons;
+    for (Button button : question.buttons) {
+        QPushButton* pushButton = box.addButton(buttonCaption(button), QMessageBox::ActionRole);
+        buttons.insert(pushButton, button);
+        if (button == question.defaultButton)
+            box.setDefaultButton(pushButton);
+        if (button == question.escapeButton)
+            box.setEscapeButton(pushButton);
+    }
+    box.exec();
+    // The close box of a box without an escape button presses no button.
+    return buttons.value(box.clickedButton(), Button::None);
+}
+
+QString QtPrompts::openFileName(const FileRequest& request)
+{
+    return fileDialog(request, QFileDialog::AcceptOpen);
+}
+
+QString QtPrompts::saveFileName(const FileRequest& request)
+{
+    return fileDialog(request, QFileDialog::AcceptSave);
+}
+
+QString QtPrompts::browseFolder(const FolderRequest& request)
+{
+    QFileDialog dialog(dialogParent(), request.title, request.startDirectory);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    if (!request.position.isNull())
+        dialog.move(request.position);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+bool QtPrompts::openLink(const QString& target)
+{
+    return QDesktopServices::openUrl(QUrl::fromUserInput(target));
+}
+
+} // namespace kelvora
