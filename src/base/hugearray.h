@@ -80,6 +80,8 @@ public:
     // Appends `count` values copied from `values`.
     void append(const T* values, std::size_t count)
     {
+        if (count == 0)
+            return;
         if (size_ + count > capacity())
             grow(size_ + count);
         std::memcpy(static_cast<void*>(data() + size_), values, count * sizeof(T));
