@@ -94,8 +94,6 @@ public:
             crlf_ = lines_ == 0 ? head.endsWith('\r') : crlf_;
             if (head.endsWith('\r'))
                 head.chop(1);
-        } else {
-            endsWithBreak_ = false;
         }
         ++lines_;
         return true;
@@ -103,13 +101,11 @@ public:
 
     qint64 lines() const { return lines_; }
     bool firstLineCrlf() const { return crlf_; }
-    bool endsWithBreak() const { return endsWithBreak_; }
 
 private:
     QFile& file_;
     qint64 lines_ = 0;
     bool crlf_ = false;
-    bool endsWithBreak_ = true;
 };
 
 // Where one write goes in the present file.
@@ -120,7 +116,6 @@ struct WritePlan
     qint64 insertAfter = -1; // the last line of the section, when the key is new
     bool sectionFound = false;
     bool crlf = false;
-    bool endsWithBreak = true;
     qint64 lines = 0;
 };
 
@@ -319,7 +314,6 @@ void SettingsFile::writeString(const QString& section, const QString& key, const
             failWrite();
         plan.lines = scanner.lines();
         plan.crlf = scanner.firstLineCrlf();
-        plan.endsWithBreak = scanner.endsWithBreak();
         in.seek(0);
     }
 
