@@ -8,8 +8,10 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSlider>
 #include <QSplitter>
 #include <QTemporaryDir>
@@ -390,6 +392,8 @@ TEST_F(TFsettingsTest, TheWindowAndItsControls)
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Настройки"));
     EXPECT_EQ(window->size(), QSize(692, 346));
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(window->geometry().center(), screen.center()) << "centred on the desktop";
     const Qt::WindowFlags flags = window->windowFlags();
     EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
     EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
@@ -619,6 +623,34 @@ TEST_F(TFsettingsTest, CancelEscapeAndTheCloseBoxWriteNothing)
         EXPECT_TRUE(window->MAPREFRESH()->isChecked()) << c.name;
         EXPECT_EQ(window->DirectoryEdit1()->text(), QStringLiteral("/data/new")) << c.name;
     }
+}
+
+} // namespace
+
+namespace {
+
+// The main window is laid out only after the settings are read at start-up.
+TEST(TFsettingsPanel, TheWidthHoldsInASplitterNotYetShown)
+{
+    QTemporaryDir dir;
+    writeBytes(dir.filePath(QStringLiteral("settings.ini")), "[system]\npanelwidth=400\n");
+    SettingsFile settings(dir.filePath(QStringLiteral("settings.ini")));
+    QSplitter splitter(Qt::Horizontal);
+    auto* map = new QWidget;
+    auto* panel = new QWidget;
+    splitter.addWidget(map);
+    splitter.addWidget(panel);
+    splitter.setStretchFactor(0, 1);
+    splitter.setStretchFactor(1, 0);
+    MainWindowControls controls;
+    controls.panel = panel;
+    const TFsettings window(settings, controls);
+    splitter.resize(1600, 600);
+    splitter.show();
+    EXPECT_EQ(panel->width(), 400);
+    EXPECT_GT(map->width(), 1000);
+    splitter.resize(1800, 600);
+    EXPECT_EQ(panel->width(), 400);
 }
 
 } // namespace
