@@ -116,7 +116,6 @@ struct WritePlan
     qint64 insertAfter = -1; // the last line of the section, when the key is new
     bool sectionFound = false;
     bool crlf = false;
-    qint64 lines = 0;
 };
 
 bool writeAll(int fd, QByteArrayView bytes)
@@ -312,7 +311,6 @@ void SettingsFile::writeString(const QString& section, const QString& key, const
         }
         if (in.error() != QFileDevice::NoError)
             failWrite();
-        plan.lines = scanner.lines();
         plan.crlf = scanner.firstLineCrlf();
         in.seek(0);
     }
@@ -321,9 +319,17 @@ void SettingsFile::writeString(const QString& section, const QString& key, const
     const QByteArray keyLine =
         (plan.keyLine >= 0 ? plan.keyName : key).toUtf8() + '=' + stored.toUtf8() + eol;
 
-    const QByteArray temporary =
-        path + ".tmp" + QByteArray::number(QRandomGenerator::global()->generate(), 16);
-    Descriptor out(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    // A fresh name beside the file, so that the rename stays on one file
+    // system; the mode 0666 goes through the umask as for any new file.
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 8; ++attempt) {
+        temporary = path + ".tmp" + QByteArray::number(QRandomGenerator::global()->generate(), 16);
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    Descriptor out(fd);
     if (out.get() < 0)
         failWrite();
     bool ok = !exists || ::fchmod(out.get(), present.st_mode & 07777) == 0;

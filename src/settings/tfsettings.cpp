@@ -114,7 +114,6 @@ void TFsettings::buildControls()
     fsOk_->setDefault(true);
     fsCansel_ = place<QPushButton>(this, "FSCansel", 16, 312, 75, 25, QStringLiteral("Cancel"));
     fsCansel_->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
-    fsCansel_->setAutoDefault(false);
 
     groupBox3_ = place<QGroupBox>(this, "GroupBox3", 8, 168, 673, 137, QStringLiteral("Импорт"));
     impNoQuestion_ = place<QCheckBox>(
@@ -157,58 +156,59 @@ void TFsettings::buildControls()
 
 void TFsettings::buildKeys()
 {
-    SettingsFile& file = settingsFile_;
-    auto checkBox = [&file](QCheckBox* box, const QString& section, const QString& key) {
-        return Key{[&file, box, section, key] {
-                       box->setChecked(file.readBool(section, key, box->isChecked()));
+    // Captured by value: the file outlives the window.
+    SettingsFile* file = &settingsFile_;
+    auto checkBox = [file](QCheckBox* box, const QString& section, const QString& key) {
+        return Key{[file, box, section, key] {
+                       box->setChecked(file->readBool(section, key, box->isChecked()));
                    },
-                   [&file, box, section, key] {
-                       file.writeBool(section, key, box->isChecked());
+                   [file, box, section, key] {
+                       file->writeBool(section, key, box->isChecked());
                    }};
     };
-    auto radio = [&file](QRadioButton* button, const QString& section, const QString& key) {
-        return Key{[&file, button, section, key] {
-                       setRadioOn(button, file.readBool(section, key, button->isChecked()));
+    auto radio = [file](QRadioButton* button, const QString& section, const QString& key) {
+        return Key{[file, button, section, key] {
+                       setRadioOn(button, file->readBool(section, key, button->isChecked()));
                    },
-                   [&file, button, section, key] {
-                       file.writeBool(section, key, button->isChecked());
+                   [file, button, section, key] {
+                       file->writeBool(section, key, button->isChecked());
                    }};
     };
-    auto toggle = [&file](QAbstractButton* button, const QString& section, const QString& key) {
+    auto toggle = [file](QAbstractButton* button, const QString& section, const QString& key) {
         // In a group that keeps one button down, Qt ignores raising that one.
-        return Key{[&file, button, section, key] {
-                       button->setChecked(file.readBool(section, key, button->isChecked()));
+        return Key{[file, button, section, key] {
+                       button->setChecked(file->readBool(section, key, button->isChecked()));
                    },
-                   [&file, button, section, key] {
-                       file.writeBool(section, key, button->isChecked());
+                   [file, button, section, key] {
+                       file->writeBool(section, key, button->isChecked());
                    }};
     };
 
-    const QString exeDir = QFileInfo(file.fileName()).absolutePath() + u'/';
+    const QString exeDir = QFileInfo(file->fileName()).absolutePath() + u'/';
 
-    keys_.push_back({[this, &file] {
+    keys_.push_back({[this, file] {
                          // Both buttons come from the one key, each read with its own
                          // state as the default, so exactly one of them ends up on.
                          setRadioOn(basePathIsPict_,
-                                    !file.readBool(kBase, QStringLiteral("allbaseinonecatalog"),
-                                                   !basePathIsPict_->isChecked()));
+                                    !file->readBool(kBase, QStringLiteral("allbaseinonecatalog"),
+                                                    !basePathIsPict_->isChecked()));
                          setRadioOn(basePathSpecial_,
-                                    file.readBool(kBase, QStringLiteral("allbaseinonecatalog"),
-                                                  basePathSpecial_->isChecked()));
+                                    file->readBool(kBase, QStringLiteral("allbaseinonecatalog"),
+                                                   basePathSpecial_->isChecked()));
                      },
-                     [this, &file] {
-                         file.writeBool(kBase, QStringLiteral("allbaseinonecatalog"),
-                                        basePathSpecial_->isChecked());
+                     [this, file] {
+                         file->writeBool(kBase, QStringLiteral("allbaseinonecatalog"),
+                                         basePathSpecial_->isChecked());
                      }});
     keys_.push_back(
-        {[this, &file, exeDir] {
+        {[this, file, exeDir] {
              const QString fallback = directoryEdit1_->text().isEmpty()
                                           ? exeDir + QStringLiteral("bases")
                                           : directoryEdit1_->text();
-             directoryEdit1_->setText(file.readString(kBase, QStringLiteral("catalog"), fallback));
+             directoryEdit1_->setText(file->readString(kBase, QStringLiteral("catalog"), fallback));
          },
-         [this, &file] {
-             file.writeString(kBase, QStringLiteral("catalog"), directoryEdit1_->text());
+         [this, file] {
+             file->writeString(kBase, QStringLiteral("catalog"), directoryEdit1_->text());
          }});
     keys_.push_back(checkBox(baseOpenWithImg_, kBase, QStringLiteral("openwithimg")));
     keys_.push_back(checkBox(mapRefresh_, kSystem, QStringLiteral("maprefresh")));
@@ -231,38 +231,39 @@ void TFsettings::buildKeys()
     if (QAbstractSlider* radius = main_.radius) {
         // The slider's range (0 to 100) bounds the value; valueChanged runs
         // the main window's handler when the position moves.
-        keys_.push_back({[&file, radius] {
-                             radius->setValue(file.readInteger(kMapSearch, QStringLiteral("radius"),
-                                                               radius->value()));
-                         },
-                         [&file, radius] {
-                             file.writeInteger(kMapSearch, QStringLiteral("radius"),
-                                               radius->value());
-                         }});
+        keys_.push_back(
+            {[file, radius] {
+                 radius->setValue(
+                     file->readInteger(kMapSearch, QStringLiteral("radius"), radius->value()));
+             },
+             [file, radius] {
+                 file->writeInteger(kMapSearch, QStringLiteral("radius"), radius->value());
+             }});
     }
     if (main_.panel || main_.setPanelWidth) {
-        keys_.push_back({[this, &file] {
-                             setPanelWidth(file.readInteger(kSystem, QStringLiteral("panelwidth"),
-                                                            panelWidth()));
+        keys_.push_back({[this, file] {
+                             setPanelWidth(file->readInteger(kSystem, QStringLiteral("panelwidth"),
+                                                             panelWidth()));
                          },
-                         [this, &file] {
-                             file.writeInteger(kSystem, QStringLiteral("panelwidth"), panelWidth());
+                         [this, file] {
+                             file->writeInteger(kSystem, QStringLiteral("panelwidth"),
+                                                panelWidth());
                          }});
     }
     if (QAbstractButton* search = main_.searchMode) {
         QAbstractButton* add = main_.addMode;
         keys_.push_back(
-            {[&file, search, add] {
+            {[file, search, add] {
                  search->setChecked(
-                     file.readBool(kSystem, QStringLiteral("mapsearch"), search->isChecked()));
+                     file->readBool(kSystem, QStringLiteral("mapsearch"), search->isChecked()));
                  // Read again, with the search button's new state
                  // as the default.
                  if (add)
-                     add->setChecked(
-                         !file.readBool(kSystem, QStringLiteral("mapsearch"), search->isChecked()));
+                     add->setChecked(!file->readBool(kSystem, QStringLiteral("mapsearch"),
+                                                     search->isChecked()));
              },
-             [&file, search] {
-                 file.writeBool(kSystem, QStringLiteral("mapsearch"), search->isChecked());
+             [file, search] {
+                 file->writeBool(kSystem, QStringLiteral("mapsearch"), search->isChecked());
              }});
     }
 }
