@@ -16,6 +16,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStyle>
+#include <algorithm>
 
 namespace kelvora {
 
@@ -229,12 +230,13 @@ void TFsettings::buildKeys()
             keys_.push_back(toggle(main_.speedButtons[i], kSpeed, QLatin1String(speedKeys[i])));
     }
     if (QAbstractSlider* radius = main_.radius) {
-        // The slider's range (0 to 100) bounds the value; valueChanged runs
-        // the main window's handler when the position moves.
+        // Kept within 0 to 100; valueChanged runs the main window's handler
+        // when the position moves.
         keys_.push_back(
             {[file, radius] {
-                 radius->setValue(
-                     file->readInteger(kMapSearch, QStringLiteral("radius"), radius->value()));
+                 const int stored =
+                     file->readInteger(kMapSearch, QStringLiteral("radius"), radius->value());
+                 radius->setValue(std::clamp(stored, 0, 100));
              },
              [file, radius] {
                  file->writeInteger(kMapSearch, QStringLiteral("radius"), radius->value());

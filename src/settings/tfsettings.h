@@ -27,7 +27,7 @@ struct MainWindowControls
     std::array<QAbstractButton*, 5> speedButtons{};
     QAbstractButton* searchMode = nullptr; // MAPSEARCH
     QAbstractButton* addMode = nullptr;    // MAPSEARCHEDIT
-    // TrackBar1: its own range (0 to 100) bounds the restored value; its
+    // TrackBar1: the restored value is kept within 0 to 100; its
     // valueChanged handler runs on a change.
     QAbstractSlider* radius = nullptr;
     // Panel1. Its width is set by the optional setPanelWidth when given;
