@@ -4,6 +4,7 @@
 
 #include <QPainter>
 #include <QStyle>
+#include <algorithm>
 
 namespace kelvora {
 
@@ -22,6 +23,23 @@ QRect SideBandMenu::bandRect() const
     return QRect(frame, frame, bandWidth, height() - 2 * frame);
 }
 
+QFont SideBandMenu::captionFont() const
+{
+    QFont bold = font();
+    bold.setBold(true);
+    bold.setItalic(true);
+    return bold;
+}
+
+QSize SideBandMenu::sizeHint() const
+{
+    QSize size = QMenu::sizeHint();
+    const int frame = style()->pixelMetric(QStyle::PM_MenuPanelWidth, nullptr, this);
+    const int caption = QFontMetrics(captionFont()).horizontalAdvance(caption_) + 12;
+    size.setHeight(std::max(size.height(), caption + 2 * frame));
+    return size;
+}
+
 void SideBandMenu::paintEvent(QPaintEvent* event)
 {
     QMenu::paintEvent(event);
@@ -30,10 +48,7 @@ void SideBandMenu::paintEvent(QPaintEvent* event)
         const QRect band = bandRect();
         painter.fillRect(band, bandColor);
 
-        QFont bold = font();
-        bold.setBold(true);
-        bold.setItalic(true);
-        painter.setFont(bold);
+        painter.setFont(captionFont());
         painter.setPen(Qt::white);
         // Turned a quarter left: the caption runs up the band from its foot.
         painter.translate(band.left(), band.bottom() + 1);

@@ -19,11 +19,15 @@ public:
     const QString& caption() const { return caption_; }
     // The band's rectangle in the menu's own pixels.
     QRect bandRect() const;
+    // Tall enough for the caption to stand in the band whole.
+    QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    QFont captionFont() const;
+
     QString caption_;
 };
 

@@ -570,6 +570,11 @@ TEST_F(MainWindow, GridBarItemsAndSideBand)
         for (int x = band.left(); x <= band.right(); ++x)
             white += QColor(image.pixel(x, y)).lightness() > 200 ? 1 : 0;
     EXPECT_GT(white, 10);
+    // The menu is tall enough for the whole caption.
+    QFont bold = menu->font();
+    bold.setBold(true);
+    bold.setItalic(true);
+    EXPECT_GT(menu->sizeHint().height(), QFontMetrics(bold).horizontalAdvance(menu->caption()));
     // The items start right of the band.
     EXPECT_GE(menu->actionGeometry(menu->actions().first()).left(), band.right());
 }
