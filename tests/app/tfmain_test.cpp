@@ -400,6 +400,26 @@ TEST_F(MainWindow, F6EditsTheCurrentPointWithoutAQuestion)
     EXPECT_TRUE(scripted_.shown().isEmpty());
 }
 
+TEST_F(MainWindow, F5AndF7WithTheTableOpenRaiseNoFailure)
+{
+    for (const int count : {0, 2}) {
+        SCOPED_TRACE(count);
+        main_->pointTable().close();
+        openTable(count);
+        press(Qt::Key_F7);
+        press(Qt::Key_F5);
+        EXPECT_TRUE(scripted_.shown().isEmpty());
+        EXPECT_TRUE(main_->modals.isEmpty());
+    }
+}
+
+TEST_F(MainWindow, SettingsAndAboutButtonsShowTheirWindowsModally)
+{
+    QTest::mouseClick(main_->ToolButton7, Qt::LeftButton);
+    QTest::mouseClick(main_->ToolButton16, Qt::LeftButton);
+    EXPECT_EQ(main_->modals, QStringList({QStringLiteral("Fsettings"), QStringLiteral("Fabout")}));
+}
+
 TEST_F(MainWindow, F8AsksBeforeDeleting)
 {
     openTable(2);
