@@ -1,7 +1,8 @@
+#include "forms.h"
 #include "qtprompts.h"
+#include "tfmain.h"
 
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char* argv[])
 {
@@ -12,8 +13,8 @@ int main(int argc, char* argv[])
     kelvora::QtPrompts prompts;
     kelvora::setPrompts(&prompts);
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Kelvora"));
-    window.showMaximized();
+    const kelvora::Forms forms;
+    kelvora::Fmain->show();
+    // Closing the main window, the last one shown, ends the loop.
     return QApplication::exec();
 }
