@@ -2,6 +2,7 @@
 
 #include "failure.h"
 #include "filter.h"
+#include "locateindex.h"
 
 #include <algorithm>
 #include <cmath>
@@ -139,7 +140,8 @@ void Field::clear()
 
 // PointTable: lifecycle -------------------------------------------------
 
-PointTable::PointTable(const QString& name, QObject* parent) : QObject(parent), name_(name)
+PointTable::PointTable(const QString& name, QObject* parent)
+    : QObject(parent), name_(name), locateIndex_(std::make_unique<LocateIndex>())
 {
     setObjectName(name);
     store_.setFields(pointFields());
@@ -158,6 +160,8 @@ Field PointTable::fieldByName(QStringView name)
 void PointTable::setFields(std::vector<FieldDef> fields)
 {
     Q_ASSERT(state_ == State::Closed);
+    locateIndex_->clear();
+    positions_.invalidate();
     store_.setFields(std::move(fields));
 }
 
@@ -189,6 +193,8 @@ void PointTable::resetRecords()
     sortOrder_.release();
     sortPlacement_.reset();
     visible_.release();
+    locateIndex_->clear();
+    positions_.invalidate();
     cursor_ = -1;
     atEnd_ = true;
     atStart_ = true;
@@ -252,7 +258,8 @@ void PointTable::append()
     for (int field = 0; field < fieldCount(); ++field) {
         const FieldDef& def = store_.field(field);
         if (!def.defaultExpression.isEmpty())
-            buffer_[std::size_t(field)] = convert(def, &def.defaultExpression, nullptr, nullptr, nullptr);
+            buffer_[std::size_t(field)] =
+                convert(def, &def.defaultExpression, nullptr, nullptr, nullptr);
     }
     bufferWritten_ = false;
     setState(State::Insert);
@@ -316,7 +323,9 @@ void PointTable::post()
                         }
                 }
         }
+        locateIndex_->removing(store_, slot);
         storeBuffer(slot);
+        locateIndex_->added(store_, slot);
         buffer_.clear();
         state_ = State::Browse;
         cursor_ = -1;
@@ -325,6 +334,7 @@ void PointTable::post()
                 emit rowAboutToBeRemoved(row);
             visible_.erase(std::size_t(row));
             sortOrder_.erase(position);
+            positions_.removed(position);
             shiftVisible(position + 1, -1);
             if (notifying())
                 emit rowRemoved(row);
@@ -350,11 +360,14 @@ void PointTable::post()
     const std::int64_t recordsBefore = std::int64_t(currentOrder().size());
     const Slot slot = store_.reuseSlot();
     storeBuffer(slot);
+    locateIndex_->added(store_, slot);
     ++bookmarks_;
     buffer_.clear();
     state_ = State::Browse;
     cursor_ = -1;
     rowOrder_.push_back(slot);
+    if (!sortPlacement_)
+        positions_.inserted(rowOrder_.size() - 1, rowOrder_.size(), slot);
     if (sortPlacement_) {
         insertIntoSortOrder(slot);
     } else if (isVisible(slot)) {
@@ -374,6 +387,7 @@ void PointTable::insertIntoSortOrder(Slot slot)
     const std::size_t place = sortPlacement_->placeFor(store_, sortOrder_.view(), slot);
     shiftVisible(place, +1);
     sortOrder_.insert(place, slot);
+    positions_.inserted(place, sortOrder_.size(), slot);
     if (!isVisible(slot))
         return;
     const auto at = std::lower_bound(visible_.begin(), visible_.end(), std::uint32_t(place));
@@ -426,6 +440,8 @@ void PointTable::deleteRecord()
         rowOrder_.erase(position);
     }
     shiftVisible(position + 1, -1);
+    positions_.removed(position);
+    locateIndex_->removing(store_, slot);
     store_.freeSlot(slot);
     if (notifying())
         emit rowRemoved(row);
@@ -659,6 +675,7 @@ void PointTable::installSortOrder(HugeArray<Slot> order, std::unique_ptr<SortPla
     requireOpen();
     Hold hold(*this);
     const std::int64_t current = currentSlot();
+    positions_.invalidate();
     sortOrder_ = std::move(order);
     sortPlacement_ = std::move(placement);
     rebuildVisible();
@@ -677,6 +694,7 @@ void PointTable::dropSortOrder()
         return;
     Hold hold(*this);
     const std::int64_t current = currentSlot();
+    positions_.invalidate();
     sortPlacement_.reset();
     sortOrder_.release();
     if (!isOpen())
@@ -696,6 +714,10 @@ void PointTable::beginBulkLoad(std::size_t expectedRecords)
 {
     requireOpen();
     holdNotifications();
+    // Loaded values are written straight into storage: the index is made
+    // again on the next locate.
+    locateIndex_->clear();
+    positions_.invalidate();
     store_.reserve(store_.slotCount() + expectedRecords);
     rowOrder_.reserve(rowOrder_.size() + expectedRecords);
 }
@@ -711,6 +733,8 @@ Slot PointTable::bulkAddRecord(std::uint8_t status)
 
 void PointTable::endBulkLoad()
 {
+    locateIndex_->clear();
+    positions_.invalidate();
     try {
         rebuildVisible();
         goFirst();
@@ -729,7 +753,8 @@ int PointTable::copyRecords(PointTable* source, PointTable* destination, int cou
         return 0;
     std::vector<int> sourceField(std::size_t(destination->fieldCount()), -1);
     for (int field = 0; field < destination->fieldCount(); ++field)
-        sourceField[std::size_t(field)] = source->fieldIndex(destination->fields()[std::size_t(field)].name);
+        sourceField[std::size_t(field)] =
+            source->fieldIndex(destination->fields()[std::size_t(field)].name);
 
     int copied = 0;
     while (!source->eof()) {
@@ -907,7 +932,8 @@ double PointTable::fieldFloat(int field) const
     const bool buffered = state_ == State::Edit || state_ == State::Insert;
     switch (store_.field(field).type) {
     case FieldType::Float:
-        return buffered ? buffer_[std::size_t(field)].real : store_.real(field, Slot(currentSlot()));
+        return buffered ? buffer_[std::size_t(field)].real
+                        : store_.real(field, Slot(currentSlot()));
     case FieldType::Integer:
     case FieldType::Boolean:
         return fieldInteger(field);
@@ -919,8 +945,8 @@ double PointTable::fieldFloat(int field) const
 }
 
 PointTable::Value PointTable::convert(const FieldDef& def, const QString* text,
-                                     const std::int64_t* integer, const bool* boolean,
-                                     const double* real)
+                                      const std::int64_t* integer, const bool* boolean,
+                                      const double* real)
 {
     Value value;
     value.null = false;
@@ -930,14 +956,14 @@ PointTable::Value PointTable::convert(const FieldDef& def, const QString* text,
     } else {
         switch (def.type) {
         case FieldType::Integer:
-            value.integer = integer ? std::int32_t(*integer)
-                            : text  ? parseInteger(*text)
+            value.integer = integer   ? std::int32_t(*integer)
+                            : text    ? parseInteger(*text)
                             : boolean ? std::int32_t(*boolean)
                                       : std::int32_t(std::llround(*real));
             break;
         case FieldType::Boolean:
-            value.boolean = boolean ? *boolean
-                            : text  ? parseBoolean(*text)
+            value.boolean = boolean   ? *boolean
+                            : text    ? parseBoolean(*text)
                             : integer ? *integer != 0
                                       : *real != 0;
             break;
