@@ -258,8 +258,7 @@ void PointTable::append()
     for (int field = 0; field < fieldCount(); ++field) {
         const FieldDef& def = store_.field(field);
         if (!def.defaultExpression.isEmpty())
-            buffer_[std::size_t(field)] =
-                convert(def, &def.defaultExpression, nullptr, nullptr, nullptr);
+            buffer_[std::size_t(field)] = convert(def, &def.defaultExpression, nullptr, nullptr, nullptr);
     }
     bufferWritten_ = false;
     setState(State::Insert);
@@ -753,8 +752,7 @@ int PointTable::copyRecords(PointTable* source, PointTable* destination, int cou
         return 0;
     std::vector<int> sourceField(std::size_t(destination->fieldCount()), -1);
     for (int field = 0; field < destination->fieldCount(); ++field)
-        sourceField[std::size_t(field)] =
-            source->fieldIndex(destination->fields()[std::size_t(field)].name);
+        sourceField[std::size_t(field)] = source->fieldIndex(destination->fields()[std::size_t(field)].name);
 
     int copied = 0;
     while (!source->eof()) {
@@ -932,8 +930,7 @@ double PointTable::fieldFloat(int field) const
     const bool buffered = state_ == State::Edit || state_ == State::Insert;
     switch (store_.field(field).type) {
     case FieldType::Float:
-        return buffered ? buffer_[std::size_t(field)].real
-                        : store_.real(field, Slot(currentSlot()));
+        return buffered ? buffer_[std::size_t(field)].real : store_.real(field, Slot(currentSlot()));
     case FieldType::Integer:
     case FieldType::Boolean:
         return fieldInteger(field);
@@ -945,8 +942,8 @@ double PointTable::fieldFloat(int field) const
 }
 
 PointTable::Value PointTable::convert(const FieldDef& def, const QString* text,
-                                      const std::int64_t* integer, const bool* boolean,
-                                      const double* real)
+                                     const std::int64_t* integer, const bool* boolean,
+                                     const double* real)
 {
     Value value;
     value.null = false;
@@ -956,14 +953,14 @@ PointTable::Value PointTable::convert(const FieldDef& def, const QString* text,
     } else {
         switch (def.type) {
         case FieldType::Integer:
-            value.integer = integer   ? std::int32_t(*integer)
-                            : text    ? parseInteger(*text)
+            value.integer = integer ? std::int32_t(*integer)
+                            : text  ? parseInteger(*text)
                             : boolean ? std::int32_t(*boolean)
                                       : std::int32_t(std::llround(*real));
             break;
         case FieldType::Boolean:
-            value.boolean = boolean   ? *boolean
-                            : text    ? parseBoolean(*text)
+            value.boolean = boolean ? *boolean
+                            : text  ? parseBoolean(*text)
                             : integer ? *integer != 0
                                       : *real != 0;
             break;
