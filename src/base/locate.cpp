@@ -181,23 +181,22 @@ int PointTable::findRow(const QString& keyFields, const QVariant& values, Locate
         return -1;
     }
 
-    std::vector<Slot> candidates;
-    locateIndex_->candidates(comparison.keys(), key, store_, rowOrder_.view(), localeId_,
-                             candidates);
     const std::span<const Slot> order = currentOrder();
-    std::int64_t best = -1;
-    for (Slot slot : candidates) {
-        if (comparison.compareKey(key, store_, slot) != 0)
-            continue;
-        const std::uint32_t position = std::uint32_t(positions_.positionOf(slot, order));
-        const auto at = std::lower_bound(visible_.begin(), visible_.end(), position);
-        if (at == visible_.end() || *at != position)
-            continue;
-        const std::int64_t row = at - visible_.begin();
-        if (best < 0 || row < best)
-            best = row;
-    }
-    return int(best);
+    std::int64_t found = -1;
+    locateIndex_->find(
+        comparison.keys(), key, store_, rowOrder_.view(), localeId_,
+        [&](Slot slot) { return positions_.positionOf(slot, order); },
+        [&](Slot slot) {
+            if (comparison.compareKey(key, store_, slot) != 0)
+                return false;
+            const auto position = std::uint32_t(positions_.positionOf(slot, order));
+            const auto at = std::lower_bound(visible_.begin(), visible_.end(), position);
+            if (at == visible_.end() || *at != position)
+                return false;
+            found = at - visible_.begin();
+            return true;
+        });
+    return int(found);
 }
 
 } // namespace kelvora

@@ -1,5 +1,6 @@
 #include "locateindex.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -129,15 +130,18 @@ public:
         std::size_t capacity = 1024;
         while (capacity < records.size() * 2)
             capacity *= 2;
-        entries_.assign(capacity, Entry{0, none});
+        entries_.assign(capacity, Entry{});
         next_.resize(store.slotCount());
         prev_.resize(store.slotCount());
+        // Chains start unordered; each is put in order on its first use.
         for (Slot slot : records)
             if (store.status(slot) != 3)
-                insert(hashOf(store, slot), slot);
+                link(hashOf(store, slot), slot, nullptr, 0);
     }
 
-    void add(const RecordStore& store, Slot slot)
+    // A stored record joins its chain; `positionOf` tells where records
+    // stand in the current order, whose generation is `epoch`.
+    void add(const RecordStore& store, Slot slot, const PositionOf& positionOf, std::uint32_t epoch)
     {
         if (store.status(slot) == 3)
             return;
@@ -147,7 +151,7 @@ public:
         }
         if ((filled_ + 1) * 2 > entries_.size())
             rehash(used_ * 4 > entries_.size() ? entries_.size() * 2 : entries_.size());
-        insert(hashOf(store, slot), slot);
+        link(hashOf(store, slot), slot, &positionOf, epoch);
     }
 
     void remove(const RecordStore& store, Slot slot)
@@ -159,36 +163,50 @@ public:
             return;
         const std::uint32_t before = prev_[slot];
         const std::uint32_t after = next_[slot];
+        if (before == none && entry->head != slot)
+            return; // not in this chain
         if (before != none)
             next_[before] = after;
-        else if (entry->head == slot)
-            entry->head = after;
         else
-            return; // not indexed
+            entry->head = after;
         if (after != none)
             prev_[after] = before;
+        else
+            entry->tail = before;
         if (entry->head == none) {
             entry->head = tombstone;
             --used_;
         }
     }
 
-    void candidates(const std::vector<FieldValue>& key, std::vector<Slot>& out)
+    // Offers the records whose key may equal `key` to `accept` in the
+    // current order, until it takes one.
+    void find(const std::vector<FieldValue>& key, const PositionOf& positionOf, std::uint32_t epoch,
+              const Accept& accept)
     {
-        const Entry* entry = find(hashOf(key));
+        Entry* entry = find(hashOf(key));
         if (!entry)
             return;
+        if (entry->epoch != epoch)
+            order(*entry, positionOf, epoch);
         for (std::uint32_t slot = entry->head; slot != none; slot = next_[slot])
-            out.push_back(slot);
+            if (accept(slot))
+                return;
     }
 
 private:
     static constexpr std::uint32_t tombstone = 0xFFFFFFFEu;
+    static constexpr std::uint32_t unordered = 0;
 
+    // A chain is kept in the order of the current order's generation
+    // `epoch`: insertions and removals of other records keep it so, only a
+    // new order or a record placed in its middle does not.
     struct Entry
     {
-        std::uint32_t tag;
-        std::uint32_t head; // first record of the chain, none or tombstone
+        std::uint32_t tag = 0;
+        std::uint32_t head = none; // first record, none (free) or tombstone
+        std::uint32_t tail = none;
+        std::uint32_t epoch = unordered;
     };
 
     // Entries know their hash by its upper half only; it picks the bucket
@@ -208,13 +226,27 @@ private:
         }
     }
 
-    void insert(std::uint64_t h, Slot slot)
+    void link(std::uint64_t h, Slot slot, const PositionOf* positionOf, std::uint32_t epoch)
     {
-        prev_[slot] = none;
         if (Entry* entry = find(h)) {
-            next_[slot] = entry->head;
-            prev_[entry->head] = slot;
-            entry->head = slot;
+            if (entry->epoch != unordered && positionOf) {
+                const std::size_t position = (*positionOf)(slot);
+                if (position < (*positionOf)(entry->head)) {
+                    prev_[slot] = none;
+                    next_[slot] = entry->head;
+                    prev_[entry->head] = slot;
+                    entry->head = slot;
+                    return;
+                }
+                if (position < (*positionOf)(entry->tail))
+                    entry->epoch = unordered;
+            } else {
+                entry->epoch = unordered;
+            }
+            prev_[slot] = entry->tail;
+            next_[slot] = none;
+            next_[entry->tail] = slot;
+            entry->tail = slot;
             return;
         }
         const std::size_t mask = entries_.size() - 1;
@@ -223,12 +255,32 @@ private:
             if (entry.head == none || entry.head == tombstone) {
                 if (entry.head == none)
                     ++filled_;
-                entry = Entry{tagOf(h), slot};
+                entry = Entry{tagOf(h), slot, slot, positionOf ? epoch : unordered};
+                prev_[slot] = none;
                 next_[slot] = none;
                 ++used_;
                 return;
             }
         }
+    }
+
+    void order(Entry& entry, const PositionOf& positionOf, std::uint32_t epoch)
+    {
+        chain_.clear();
+        for (std::uint32_t slot = entry.head; slot != none; slot = next_[slot])
+            chain_.emplace_back(positionOf(slot), slot);
+        std::sort(chain_.begin(), chain_.end());
+        std::uint32_t before = none;
+        for (const auto& [position, slot] : chain_) {
+            prev_[slot] = before;
+            if (before != none)
+                next_[before] = slot;
+            before = slot;
+        }
+        next_[before] = none;
+        entry.head = chain_.front().second;
+        entry.tail = before;
+        entry.epoch = epoch;
     }
 
     // Makes the table anew at `capacity`, dropping tombstones; chains keep
@@ -237,7 +289,7 @@ private:
     {
         std::vector<Entry> old;
         old.swap(entries_);
-        entries_.assign(capacity, Entry{0, none});
+        entries_.assign(capacity, Entry{});
         filled_ = 0;
         used_ = 0;
         const std::size_t mask = entries_.size() - 1;
@@ -254,6 +306,7 @@ private:
         }
     }
 
+    std::vector<std::pair<std::size_t, Slot>> chain_;
     std::vector<KeyField> keys_;
     std::vector<std::shared_ptr<const Collator>> collators_;
     std::vector<Entry> entries_;
@@ -277,10 +330,16 @@ void LocateIndex::clear()
     tables_.clear();
 }
 
-void LocateIndex::added(const RecordStore& store, Slot slot)
+void LocateIndex::orderReplaced()
+{
+    if (++epoch_ == 0)
+        epoch_ = 1;
+}
+
+void LocateIndex::added(const RecordStore& store, Slot slot, const PositionOf& positionOf)
 {
     for (auto& table : tables_)
-        table->add(store, slot);
+        table->add(store, slot, positionOf, epoch_);
 }
 
 void LocateIndex::removing(const RecordStore& store, Slot slot)
@@ -289,9 +348,9 @@ void LocateIndex::removing(const RecordStore& store, Slot slot)
         table->remove(store, slot);
 }
 
-void LocateIndex::candidates(const std::vector<KeyField>& keys, const std::vector<FieldValue>& key,
-                             const RecordStore& store, std::span<const Slot> records, int localeId,
-                             std::vector<Slot>& out)
+void LocateIndex::find(const std::vector<KeyField>& keys, const std::vector<FieldValue>& key,
+                       const RecordStore& store, std::span<const Slot> records, int localeId,
+                       const PositionOf& positionOf, const Accept& accept)
 {
     Table* found = nullptr;
     for (auto it = tables_.begin(); it != tables_.end(); ++it)
@@ -310,7 +369,7 @@ void LocateIndex::candidates(const std::vector<KeyField>& keys, const std::vecto
         tables_.push_back(std::move(table));
         found = tables_.back().get();
     }
-    found->candidates(key, out);
+    found->find(key, positionOf, epoch_, accept);
 }
 
 } // namespace kelvora

@@ -7,6 +7,7 @@
 #include "recordstore.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -27,24 +28,33 @@ public:
     LocateIndex(const LocateIndex&) = delete;
     LocateIndex& operator=(const LocateIndex&) = delete;
 
+    // Where a record stands in the current order.
+    using PositionOf = std::function<std::size_t(Slot)>;
+    // Takes a record offered by find; returns whether it is the one.
+    using Accept = std::function<bool(Slot)>;
+
     // Every record or the field set was replaced.
     void clear();
-    // A record was stored (posted) with its values.
-    void added(const RecordStore& store, Slot slot);
+    // The current order was replaced as a whole.
+    void orderReplaced();
+    // A record was stored (posted) and stands in the current order.
+    void added(const RecordStore& store, Slot slot, const PositionOf& positionOf);
     // A record is about to be changed or deleted; its stored values are
     // still there.
     void removing(const RecordStore& store, Slot slot);
 
-    // Appends to `out` the records (of `records`, the table's stored
-    // records) that may equal `key` on `keys`; callers check each. Makes the
-    // index for these fields when there is none.
-    void candidates(const std::vector<KeyField>& keys, const std::vector<FieldValue>& key,
-                    const RecordStore& store, std::span<const Slot> records, int localeId,
-                    std::vector<Slot>& out);
+    // Offers `accept` the records (of `records`, the table's stored ones)
+    // that may equal `key` on `keys`, in the current order, until it takes
+    // one; callers check each. Makes the index for these fields when there
+    // is none.
+    void find(const std::vector<KeyField>& keys, const std::vector<FieldValue>& key,
+              const RecordStore& store, std::span<const Slot> records, int localeId,
+              const PositionOf& positionOf, const Accept& accept);
 
 private:
     class Table;
     std::vector<std::unique_ptr<Table>> tables_;
+    std::uint32_t epoch_ = 1;
 };
 
 } // namespace kelvora

@@ -324,7 +324,6 @@ void PointTable::post()
         }
         locateIndex_->removing(store_, slot);
         storeBuffer(slot);
-        locateIndex_->added(store_, slot);
         buffer_.clear();
         state_ = State::Browse;
         cursor_ = -1;
@@ -348,6 +347,7 @@ void PointTable::post()
             if (notifying())
                 emit rowRemoved(row);
         }
+        indexStored(slot);
         setState(State::Browse);
         chooseByPosition(std::int64_t(position));
         return;
@@ -359,7 +359,6 @@ void PointTable::post()
     const std::int64_t recordsBefore = std::int64_t(currentOrder().size());
     const Slot slot = store_.reuseSlot();
     storeBuffer(slot);
-    locateIndex_->added(store_, slot);
     ++bookmarks_;
     buffer_.clear();
     state_ = State::Browse;
@@ -377,8 +376,15 @@ void PointTable::post()
         if (notifying())
             emit rowInserted(visibleCount() - 1);
     }
+    indexStored(slot);
     setState(State::Browse);
     chooseByPosition(insertFromEmpty_ ? -1 : recordsBefore);
+}
+
+void PointTable::indexStored(Slot slot)
+{
+    locateIndex_->added(store_, slot,
+                        [this](Slot other) { return positions_.positionOf(other, currentOrder()); });
 }
 
 void PointTable::insertIntoSortOrder(Slot slot)
@@ -675,6 +681,7 @@ void PointTable::installSortOrder(HugeArray<Slot> order, std::unique_ptr<SortPla
     Hold hold(*this);
     const std::int64_t current = currentSlot();
     positions_.invalidate();
+    locateIndex_->orderReplaced();
     sortOrder_ = std::move(order);
     sortPlacement_ = std::move(placement);
     rebuildVisible();
@@ -694,6 +701,7 @@ void PointTable::dropSortOrder()
     Hold hold(*this);
     const std::int64_t current = currentSlot();
     positions_.invalidate();
+    locateIndex_->orderReplaced();
     sortPlacement_.reset();
     sortOrder_.release();
     if (!isOpen())

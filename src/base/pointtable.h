@@ -235,6 +235,7 @@ private:
     void notifyRefresh();
     bool notifying() const { return holds_ == 0; }
     void resetRecords();
+    void indexStored(Slot slot);
     int findRow(const QString& keyFields, const QVariant& values, LocateOptions options,
                 bool indexed);
 
