@@ -88,6 +88,36 @@ void appendBlock(HugeArray<Slot>& order, std::vector<Slot>& block, bool reversed
     order.append(block.data(), block.size());
 }
 
+// Sorts 64-bit keys, sixteen bits a pass from the lowest; passes whose
+// digit is the same in every key are skipped.
+void radixSort(std::vector<std::uint64_t>& keys)
+{
+    if (keys.size() < 4096) {
+        std::sort(keys.begin(), keys.end());
+        return;
+    }
+    std::vector<std::uint64_t> other(keys.size());
+    std::vector<std::uint32_t> counts(4 * 65536);
+    for (std::uint64_t key : keys)
+        for (int pass = 0; pass < 4; ++pass)
+            ++counts[std::size_t(pass) * 65536 + ((key >> (16 * pass)) & 0xFFFF)];
+    for (int pass = 0; pass < 4; ++pass) {
+        std::uint32_t* count = counts.data() + std::size_t(pass) * 65536;
+        const unsigned shift = unsigned(16 * pass);
+        if (count[(keys[0] >> shift) & 0xFFFF] == keys.size())
+            continue;
+        std::uint32_t sum = 0;
+        for (std::size_t digit = 0; digit < 65536; ++digit) {
+            const std::uint32_t here = count[digit];
+            count[digit] = sum;
+            sum += here;
+        }
+        for (std::uint64_t key : keys)
+            other[count[(key >> shift) & 0xFFFF]++] = key;
+        keys.swap(other);
+    }
+}
+
 // One integer or boolean field: records packed into 64-bit keys (non-null
 // flag, value, slot) sorted as numbers.
 HugeArray<Slot> sortPacked(const RecordStore& store, std::span<const Slot> records,
@@ -107,7 +137,7 @@ HugeArray<Slot> sortPacked(const RecordStore& store, std::span<const Slot> recor
         }
         packed[i] = value;
     }
-    std::sort(packed.begin(), packed.end());
+    radixSort(packed);
     const bool descending = key.options.testFlag(CompareOption::Descending);
     const auto firstValue = std::partition_point(packed.begin(), packed.end(),
                                                  [](std::uint64_t v) { return (v >> 63) == 0; });
