@@ -383,8 +383,10 @@ void PointTable::post()
 
 void PointTable::indexStored(Slot slot)
 {
-    locateIndex_->added(store_, slot,
-                        [this](Slot other) { return positions_.positionOf(other, currentOrder()); });
+    const auto positionOf = [this](Slot other) {
+        return positions_.positionOf(other, currentOrder());
+    };
+    locateIndex_->added(store_, slot, positionOf);
 }
 
 void PointTable::insertIntoSortOrder(Slot slot)
