@@ -1,8 +1,7 @@
 #include "hugearray.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
+#include <gtest/gtest.h>
 
 namespace kelvora {
 namespace {

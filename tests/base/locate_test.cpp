@@ -91,6 +91,8 @@ TEST_F(LocateTest, FindsTheFirstExactMatchInTheCurrentOrder)
         {"first of two equal names", "NAME_EN", QStringLiteral("Paris"), {}, 7},
         {"null value finds the null name", "NAME_EN", none, {}, 9},
         {"null in a list", "NAME_RUS;X", QVariantList{none, 7}, {}, 7},
+        {"a null key matches only null", "NAME_RUS;X", QVariantList{none, 11}, {}, 0},
+        {"skip-null letter", "NAME_RUS:n;X", QVariantList{none, 11}, {}, 11},
         {"names without case, blanks around", " name_en ; x ", QVariantList{"Paris", 11}, {}, 11},
         {"case-insensitive option", "NAME_EN", QStringLiteral("MOSCOW"),
          LocateOption::CaseInsensitive, 1},

@@ -1,3 +1,4 @@
+#include "collator.h"
 #include "failure.h"
 #include "keycomparison.h"
 #include "keyfield.h"
@@ -273,6 +274,17 @@ TEST_F(SortTest, SeveralFieldsEachWithItsDirection)
     sortBy(QStringLiteral("OBR:D;X"));
     // Ties (slots 2 and 5) by higher slot first: the first field is descending.
     EXPECT_EQ(rowSlots(), (std::vector<Slot>{4, 0, 5, 2, 3, 1}));
+}
+
+TEST(Collation, OnlyTheUsersDefaultLocaleNumberIsKnown)
+{
+    EXPECT_NO_THROW(Collator::forLocale(PointTable::localeIdDefault, false));
+    try {
+        Collator::forLocale(1049, false);
+        ADD_FAILURE() << "no failure";
+    } catch (const DatabaseError& error) {
+        EXPECT_EQ(error.message(), QStringLiteral("Invalid locale. 1049"));
+    }
 }
 
 // The quick paths for one field give the order of the plain comparison.
