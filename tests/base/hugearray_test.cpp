@@ -1,7 +1,8 @@
 #include "hugearray.h"
 
-#include <cstdint>
 #include <gtest/gtest.h>
+
+#include <cstdint>
 
 namespace kelvora {
 namespace {

@@ -2,8 +2,10 @@
 #include "pointtable.h"
 
 #include <QSignalSpy>
-#include <functional>
+
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace kelvora {
 namespace {
@@ -85,8 +87,8 @@ TEST_F(PointTableTest, OpenedWithoutALoadIsEmptyAndAtEndAfterFirst)
 TEST_F(PointTableTest, ClosedTableRefusesRecordOperations)
 {
     const std::vector<std::function<void()>> closedOnly = {
-        [&] { table.append(); }, [&] { table.edit(); }, [&] { table.deleteRecord(); },
-        [&] { table.first(); },  [&] { table.next(); }, [&] { table.recordCount(); },
+        [&] { table.append(); }, [&] { table.edit(); },        [&] { table.deleteRecord(); },
+        [&] { table.first(); },  [&] { table.next(); },        [&] { table.recordCount(); },
     };
     for (const auto& action : closedOnly)
         expectFailure(action, closedMessage);
@@ -374,8 +376,7 @@ TEST_F(PointTableTest, CopiesAllSixValuesAndNullsAsNulls)
 class ByX : public SortPlacement
 {
 public:
-    std::size_t placeFor(const RecordStore& store, std::span<const Slot> order,
-                         Slot slot) const override
+    std::size_t placeFor(const RecordStore& store, std::span<const Slot> order, Slot slot) const override
     {
         const int x = store.integer(0, slot);
         std::size_t place = 0;
@@ -456,9 +457,8 @@ TEST_F(PointTableTest, TheBookmarkCounterLimitFailsThePostUntilEmptied)
     openWithPoints(2);
     table.append();
     table.fieldByName(u"X").setAsInteger(3);
-    expectFailure(
-        [&] { table.post(); },
-        QStringLiteral("Bookmark counter is out of range. Please close and reopen table."));
+    expectFailure([&] { table.post(); },
+                  QStringLiteral("Bookmark counter is out of range. Please close and reopen table."));
     EXPECT_EQ(table.state(), PointTable::State::Insert);
     table.cancel();
     table.empty();
