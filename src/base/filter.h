@@ -3,7 +3,6 @@
 #include "recordfilter.h"
 
 #include <QString>
-
 #include <memory>
 
 namespace kelvora {

@@ -614,21 +614,27 @@ void PointTable::setFilter(const QString& text)
         return;
     try {
         compileFilter();
+        if (filtered_)
+            settle();
     } catch (...) {
+        // No filter is left in force: every record shows again, and the
+        // current record (or the one being edited) stays current.
+        compiledFilter_.reset();
         if (wasInForce) {
-            // The old filter is gone: every record shows again.
             Hold hold(*this);
             const std::int64_t slot = currentSlot();
             rebuildVisible();
             cursor_ = -1;
             for (std::size_t row = 0; slot >= 0 && row < visible_.size(); ++row)
-                if (slotAtRow(int(row)) == Slot(slot))
+                if (slotAtRow(int(row)) == Slot(slot)) {
                     cursor_ = std::int64_t(row);
+                    break;
+                }
+            atEnd_ = visible_.empty();
         }
         throw;
     }
     if (filtered_) {
-        settle();
         Hold hold(*this);
         rebuildVisible();
         goFirst();
@@ -646,7 +652,15 @@ void PointTable::setFiltered(bool on)
         setFilter(filter_);
         return;
     }
-    settle();
+    if (state_ == State::Edit || state_ == State::Insert) {
+        try {
+            settle();
+        } catch (...) {
+            // The edit stays pending over the records it was started on.
+            filtered_ = !on;
+            throw;
+        }
+    }
     Hold hold(*this);
     rebuildVisible();
     goFirst();
