@@ -3,6 +3,7 @@
 #include "recordfilter.h"
 
 #include <QString>
+
 #include <memory>
 
 namespace kelvora {
