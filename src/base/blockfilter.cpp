@@ -721,6 +721,53 @@ bool square(const FilterNode& node, int& field, double& constant)
     return true;
 }
 
+struct ProximityColumns
+{
+    const std::int32_t* xs;
+    const std::int32_t* ys;
+    const std::uint8_t* xn;
+    const std::uint8_t* yn;
+};
+
+template <bool strict> bool inside(double distance, double limit)
+{
+    return strict ? distance < limit : distance <= limit;
+}
+
+template <bool strict>
+void proximity(const ProximityColumns& c, double cx, double cy, double limit, const Slot* records,
+               std::size_t count, std::uint8_t* pass)
+{
+    if (count == 0)
+        return;
+    // Records in slot order, as after a load, are read straight through,
+    // which the compiler can vectorise.
+    const Slot first = records[0];
+    Slot differs = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        differs |= records[i] ^ (first + Slot(i));
+    if (differs == 0) {
+        const std::int32_t* xs = c.xs + first;
+        const std::int32_t* ys = c.ys + first;
+        const std::uint8_t* xn = c.xn + first;
+        const std::uint8_t* yn = c.yn + first;
+        for (std::size_t i = 0; i < count; ++i) {
+            const double dx = double(xs[i]) - cx;
+            const double dy = double(ys[i]) - cy;
+            pass[i] =
+                std::uint8_t(((xn[i] | yn[i]) == 0) & inside<strict>(dx * dx + dy * dy, limit));
+        }
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const Slot s = records[i];
+        const double dx = double(c.xs[s]) - cx;
+        const double dy = double(c.ys[s]) - cy;
+        pass[i] =
+            std::uint8_t(((c.xn[s] | c.yn[s]) == 0) & inside<strict>(dx * dx + dy * dy, limit));
+    }
+}
+
 } // namespace
 
 BlockFilter::BlockFilter(const FilterNode& root)
@@ -753,21 +800,12 @@ void BlockFilter::test(const RecordStore& store, const Slot* records, std::size_
                        std::uint8_t* pass) const
 {
     if (proximity_) {
-        const std::int32_t* xs = store.integerColumn(xField_);
-        const std::int32_t* ys = store.integerColumn(yField_);
-        const std::uint8_t* xn = store.nullColumn(xField_);
-        const std::uint8_t* yn = store.nullColumn(yField_);
-        const double cx = cx_;
-        const double cy = cy_;
-        const double limit = limit_;
-        for (std::size_t i = 0; i < count; ++i) {
-            const Slot s = records[i];
-            const double dx = double(xs[s]) - cx;
-            const double dy = double(ys[s]) - cy;
-            const double distance = dx * dx + dy * dy;
-            const bool inside = strict_ ? distance < limit : distance <= limit;
-            pass[i] = std::uint8_t((xn[s] | yn[s]) == 0 && inside);
-        }
+        const ProximityColumns columns{store.integerColumn(xField_), store.integerColumn(yField_),
+                                       store.nullColumn(xField_), store.nullColumn(yField_)};
+        if (strict_)
+            proximity<true>(columns, cx_, cy_, limit_, records, count, pass);
+        else
+            proximity<false>(columns, cx_, cy_, limit_, records, count, pass);
         return;
     }
     for (std::size_t start = 0; start < count; start += blockSize) {
