@@ -10,6 +10,13 @@ namespace kelvora {
 namespace {
 
 constexpr qsizetype maxConstant = 255;
+constexpr int maxNodes = 4096;
+constexpr int maxDepth = 200;
+
+[[noreturn]] void tooComplex()
+{
+    throw DatabaseError(QStringLiteral("Filter expression too complex"));
+}
 
 [[noreturn]] void mismatch()
 {
@@ -155,6 +162,8 @@ FilterParser::FilterParser(const std::vector<FieldDef>& fields, const QString& t
 std::unique_ptr<FilterNode> FilterParser::parse(const QString& text)
 {
     lexer_ = std::make_unique<FilterLexer>(text);
+    nodes_ = 0;
+    depth_ = 0;
     advance();
     NodePtr root = expression();
     if (token().kind != TokenKind::End)
@@ -181,8 +190,23 @@ bool FilterParser::isWord(const char* word) const
            token().text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
 }
 
+FilterParser::NodePtr FilterParser::newNode()
+{
+    if (++nodes_ > maxNodes)
+        tooComplex();
+    return std::make_unique<FilterNode>();
+}
+
 FilterParser::NodePtr FilterParser::expression()
 {
+    // Nesting is bounded so that no text can exhaust the stack.
+    if (++depth_ > maxDepth)
+        tooComplex();
+    struct Leave
+    {
+        int& depth;
+        ~Leave() { --depth; }
+    } leave{depth_};
     NodePtr node = term();
     while (isWord("OR")) {
         advance();
@@ -237,7 +261,7 @@ FilterParser::NodePtr FilterParser::comparison()
         break;
     case TokenKind::IsNull:
     case TokenKind::IsNotNull: {
-        auto node = std::make_unique<FilterNode>();
+        auto node = newNode();
         node->kind = NodeKind::Operator;
         node->op = token().kind == TokenKind::IsNull ? FilterOp::IsNull : FilterOp::IsNotNull;
         node->type = ValueType::Boolean;
@@ -253,7 +277,7 @@ FilterParser::NodePtr FilterParser::comparison()
         advance();
         if (token().kind == TokenKind::RightParen)
             throw DatabaseError(QStringLiteral("IN predicate list may not be empty"));
-        auto node = std::make_unique<FilterNode>();
+        auto node = newNode();
         node->kind = NodeKind::Operator;
         node->op = FilterOp::In;
         node->type = ValueType::Boolean;
@@ -320,7 +344,7 @@ FilterParser::NodePtr FilterParser::product()
 
 FilterParser::NodePtr FilterParser::primary()
 {
-    auto node = std::make_unique<FilterNode>();
+    auto node = newNode();
     const FilterToken& current = token();
     switch (current.kind) {
     case TokenKind::Symbol:
@@ -408,7 +432,7 @@ FilterParser::NodePtr FilterParser::primary()
 FilterParser::NodePtr FilterParser::call(const QString& name)
 {
     const FunctionName* entry = findFunction(name);
-    auto node = std::make_unique<FilterNode>();
+    auto node = newNode();
     node->kind = NodeKind::Function;
     node->function = entry->function;
     node->name = QString::fromLatin1(entry->name);
@@ -446,7 +470,7 @@ FilterParser::NodePtr FilterParser::call(const QString& name)
 
 FilterParser::NodePtr FilterParser::makeLogical(FilterOp op, NodePtr left, NodePtr right)
 {
-    auto node = std::make_unique<FilterNode>();
+    auto node = newNode();
     node->kind = NodeKind::Operator;
     node->op = op;
     node->type = ValueType::Boolean;
@@ -460,7 +484,7 @@ FilterParser::NodePtr FilterParser::makeLogical(FilterOp op, NodePtr left, NodeP
 
 FilterParser::NodePtr FilterParser::makeComparison(FilterOp op, NodePtr left, NodePtr right)
 {
-    auto node = std::make_unique<FilterNode>();
+    auto node = newNode();
     node->kind = NodeKind::Operator;
     node->op = op;
     node->type = ValueType::Boolean;
@@ -483,7 +507,7 @@ FilterParser::NodePtr FilterParser::makeComparison(FilterOp op, NodePtr left, No
 
 FilterParser::NodePtr FilterParser::makeArithmetic(FilterOp op, NodePtr left, NodePtr right)
 {
-    auto node = std::make_unique<FilterNode>();
+    auto node = newNode();
     node->kind = NodeKind::Operator;
     node->op = op;
     node->scope = combine(left->scope, right->scope);
@@ -578,10 +602,10 @@ void FilterParser::rewrite(NodePtr& node, bool booleanContext)
     FilterNode& n = *node;
     // A Boolean field alone is the test "field <> False".
     if (booleanContext && n.kind == NodeKind::Field && n.type == ValueType::Boolean) {
-        auto falseConstant = std::make_unique<FilterNode>();
+        auto falseConstant = newNode();
         falseConstant->type = ValueType::Boolean;
         falseConstant->text = QStringLiteral("False");
-        auto comparison = std::make_unique<FilterNode>();
+        auto comparison = newNode();
         comparison->kind = NodeKind::Operator;
         comparison->op = FilterOp::NotEqual;
         comparison->type = ValueType::Boolean;

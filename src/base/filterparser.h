@@ -25,6 +25,7 @@ public:
 private:
     using NodePtr = std::unique_ptr<FilterNode>;
 
+    NodePtr newNode();
     NodePtr expression();
     NodePtr term();
     NodePtr factor();
@@ -51,6 +52,8 @@ private:
     FilterOptions options_;
     QChar decimal_;
     std::unique_ptr<FilterLexer> lexer_;
+    int nodes_ = 0;
+    int depth_ = 0;
 };
 
 } // namespace kelvora

@@ -144,6 +144,14 @@ const Case cases[] = {
     {u"X IN (1", &places, {}, u"')' expected but nothing found"},
     {u"NAME_EN LIKE NULL", &places, {}, u"NULL only allowed with '=' and '<>'"},
     {u"NAME_EN LIKE 'a[bc'", &places, {}, u"'a[bc' is an invalid mask at (2)"},
+    // Nesting is bounded instead of running out of stack.
+    {u"(((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((("
+     u"((((((((((("
+     u"(((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((("
+     u"((((((((((",
+     &places,
+     {},
+     u"Filter expression too complex"},
 };
 
 class FilterCaseTest : public ::testing::TestWithParam<Case>
@@ -237,6 +245,11 @@ TEST(FilterProximity, FusedLoopAgreesWithTheGeneralEvaluator)
     general->test(table.store(), records.data(), records.size(), b.data());
     EXPECT_EQ(a, b);
     EXPECT_GT(std::count(a.begin(), a.end(), 1), 100);
+    // Records out of slot order take the gathering loop.
+    std::reverse(records.begin(), records.end());
+    std::vector<std::uint8_t> c(records.size());
+    fused->test(table.store(), records.data(), records.size(), c.data());
+    EXPECT_TRUE(std::equal(c.begin(), c.end(), a.rbegin()));
 }
 
 class FilterTableTest : public ::testing::Test
