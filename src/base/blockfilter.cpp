@@ -29,6 +29,8 @@ double toDays(const QDateTime& time)
 
 QDateTime fromDays(double days)
 {
+    if (!std::isfinite(days) || std::fabs(days) > 3e6)
+        return {};
     const double whole = std::floor(days);
     const qint64 ms = qint64(std::llround((days - whole) * 86400000.0));
     return QDateTime(QDate::fromJulianDay(qint64(whole) + dayZero),
