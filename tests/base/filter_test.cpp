@@ -376,3 +376,37 @@ TEST_F(FilterTableTest, AnAppendedPointOutsideTheFilterLeavesTheVisibleSet)
 
 } // namespace
 } // namespace kelvora
+
+namespace kelvora {
+namespace {
+
+TEST(FilterTyping, ConstantsOutsideASixteenBitFieldFail)
+{
+    PointTable table(QStringLiteral("IMPBase"));
+    FieldDef small = FieldDef::integer(QStringLiteral("S"));
+    small.typeName = QStringLiteral("SmallInt");
+    FieldDef word = FieldDef::integer(QStringLiteral("W"));
+    word.typeName = QStringLiteral("Word");
+    table.setFields({small, word});
+    table.open();
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"S=32767", nullptr},
+        {u"S=-32769", u"Constant out of range"},
+        {u"W=65536", u"Constant out of range"},
+        {u"W=-1", u"Constant out of range"},
+        {u"65535>=W", nullptr},
+        {u"Q=1", u"IMPBase: Field 'Q' not found"},
+    };
+    for (const auto& [text, error] : cases) {
+        try {
+            table.setFilter(QString::fromUtf16(text));
+            EXPECT_EQ(error, nullptr) << QString::fromUtf16(text).toStdString();
+        } catch (const DatabaseError& failure) {
+            ASSERT_NE(error, nullptr) << failure.message().toStdString();
+            EXPECT_EQ(failure.message(), QString::fromUtf16(error));
+        }
+    }
+}
+
+} // namespace
+} // namespace kelvora
