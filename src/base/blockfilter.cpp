@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -42,6 +43,58 @@ struct Context
     const RecordStore& store;
     const Slot* records;
 };
+
+// Loops over raw, non-aliasing pointers, so that the compiler vectorises
+// them: a byte store could otherwise alias any buffer.
+template <typename T>
+void gather(const T* __restrict values, const std::uint8_t* __restrict nulls,
+            const Slot* __restrict records, std::size_t n, double* __restrict out,
+            std::uint8_t* __restrict outNull)
+{
+    if (n == 0)
+        return;
+    const Slot first = records[0];
+    Slot differs = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        differs |= records[i] ^ (first + Slot(i));
+    if (differs == 0) {
+        values += first;
+        nulls += first;
+        for (std::size_t i = 0; i < n; ++i) {
+            out[i] = double(values[i]);
+            outNull[i] = nulls[i];
+        }
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        out[i] = double(values[records[i]]);
+        outNull[i] = nulls[records[i]];
+    }
+}
+
+void eitherNull(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b,
+                std::uint8_t* __restrict r, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i)
+        r[i] = a[i] | b[i];
+}
+
+template <typename Op>
+void arithmetic(const double* __restrict a, const double* __restrict b, double* __restrict r,
+                std::size_t n, Op op)
+{
+    for (std::size_t i = 0; i < n; ++i)
+        r[i] = op(a[i], b[i]);
+}
+
+template <typename Op>
+void compare(const double* __restrict a, const double* __restrict b,
+             const std::uint8_t* __restrict na, const std::uint8_t* __restrict nb,
+             double* __restrict r, std::size_t n, Op op)
+{
+    for (std::size_t i = 0; i < n; ++i)
+        r[i] = double(((na[i] | nb[i]) == 0) & op(a[i], b[i]));
+}
 
 } // namespace
 
@@ -105,21 +158,13 @@ public:
     {
         switch (fieldType_) {
         case FieldType::Integer: {
-            const std::int32_t* values = c.store.integerColumn(field_);
-            const std::uint8_t* nulls = c.store.nullColumn(field_);
-            for (std::size_t i = 0; i < n; ++i) {
-                number[i] = values[c.records[i]];
-                null[i] = nulls[c.records[i]];
-            }
+            gather(c.store.integerColumn(field_), c.store.nullColumn(field_), c.records, n,
+                   number.data(), null.data());
             return;
         }
         case FieldType::Float: {
-            const double* values = c.store.realColumn(field_);
-            const std::uint8_t* nulls = c.store.nullColumn(field_);
-            for (std::size_t i = 0; i < n; ++i) {
-                number[i] = values[c.records[i]];
-                null[i] = nulls[c.records[i]];
-            }
+            gather(c.store.realColumn(field_), c.store.nullColumn(field_), c.records, n,
+                   number.data(), null.data());
             return;
         }
         case FieldType::Boolean: {
@@ -171,38 +216,31 @@ public:
     {
         left_->eval(c, n);
         right_->eval(c, n);
-        const double* a = left_->number.data();
-        const double* b = right_->number.data();
-        const std::uint8_t* na = left_->null.data();
-        const std::uint8_t* nb = right_->null.data();
-        for (std::size_t i = 0; i < n; ++i)
-            null[i] = na[i] | nb[i];
+        eitherNull(left_->null.data(), right_->null.data(), null.data(), n);
         if (type == ValueType::String) {
             for (std::size_t i = 0; i < n; ++i)
                 if (!null[i])
                     ownText(i, left_->view[i].toString() + right_->view[i].toString());
             return;
         }
+        const double* a = left_->number.data();
+        const double* b = right_->number.data();
         double* r = number.data();
         // Sums, differences and products of 32-bit integers are exact in
         // double precision, and a 32-bit result that overflows is redone in
         // double precision: one double operation gives both.
         switch (op_) {
         case FilterOp::Add:
-            for (std::size_t i = 0; i < n; ++i)
-                r[i] = a[i] + b[i];
+            arithmetic(a, b, r, n, std::plus<>());
             break;
         case FilterOp::Subtract:
-            for (std::size_t i = 0; i < n; ++i)
-                r[i] = a[i] - b[i];
+            arithmetic(a, b, r, n, std::minus<>());
             break;
         case FilterOp::Multiply:
-            for (std::size_t i = 0; i < n; ++i)
-                r[i] = a[i] * b[i];
+            arithmetic(a, b, r, n, std::multiplies<>());
             break;
         default:
-            for (std::size_t i = 0; i < n; ++i)
-                r[i] = a[i] / b[i];
+            arithmetic(a, b, r, n, std::divides<>());
             break;
         }
     }
@@ -260,28 +298,22 @@ public:
         const double* b = right_->number.data();
         switch (op_) {
         case FilterOp::Equal:
-            for (std::size_t i = 0; i < n; ++i)
-                r[i] = !(na[i] | nb[i]) & (a[i] == b[i]);
+            compare(a, b, na, nb, r, n, std::equal_to<>());
             break;
         case FilterOp::NotEqual:
-            for (std::size_t i = 0; i < n; ++i)
-                r[i] = !(na[i] | nb[i]) & (a[i] != b[i]);
+            compare(a, b, na, nb, r, n, std::not_equal_to<>());
             break;
         case FilterOp::Less:
-            for (std::size_t i = 0; i < n; ++i)
-                r[i] = !(na[i] | nb[i]) & (a[i] < b[i]);
+            compare(a, b, na, nb, r, n, std::less<>());
             break;
         case FilterOp::LessEqual:
-            for (std::size_t i = 0; i < n; ++i)
-                r[i] = !(na[i] | nb[i]) & (a[i] <= b[i]);
+            compare(a, b, na, nb, r, n, std::less_equal<>());
             break;
         case FilterOp::Greater:
-            for (std::size_t i = 0; i < n; ++i)
-                r[i] = !(na[i] | nb[i]) & (a[i] > b[i]);
+            compare(a, b, na, nb, r, n, std::greater<>());
             break;
         default:
-            for (std::size_t i = 0; i < n; ++i)
-                r[i] = !(na[i] | nb[i]) & (a[i] >= b[i]);
+            compare(a, b, na, nb, r, n, std::greater_equal<>());
             break;
         }
     }
@@ -814,8 +846,11 @@ void BlockFilter::test(const RecordStore& store, const Slot* records, std::size_
         const std::size_t n = std::min(blockSize, count - start);
         const Context context{store, records + start};
         root_->eval(context, n);
+        const std::uint8_t* nulls = root_->null.data();
+        const double* values = root_->number.data();
+        std::uint8_t* out = pass + start;
         for (std::size_t i = 0; i < n; ++i)
-            pass[start + i] = std::uint8_t(!root_->null[i] && root_->number[i] != 0);
+            out[i] = std::uint8_t((nulls[i] == 0) & (values[i] != 0));
     }
 }
 
