@@ -728,7 +728,8 @@ private:
                 // Older versions of the same record follow; the first is the record.
                 while (!listEnds()) {
                     values_.integer();
-                    std::size_t droppedUsed = 0;
+                    // Their texts go after the record's and are dropped with them.
+                    std::size_t droppedUsed = textUsed_;
                     readCells(dropped_, droppedUsed);
                 }
             } else {
@@ -840,7 +841,8 @@ public:
             fail(EISDIR);
         target_ = QFile::encodeName(target);
         const QByteArray directory = QFile::encodeName(QFileInfo(target).absolutePath());
-        temp_ = directory + "/." + QFile::encodeName(QFileInfo(target).fileName()) + ".XXXXXX";
+        // A short name, so that a long target name cannot make it too long.
+        temp_ = directory + "/.lorvet-XXXXXX";
         const int fd = ::mkstemp(temp_.data());
         if (fd < 0)
             fail(errno);

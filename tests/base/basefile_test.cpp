@@ -393,11 +393,17 @@ TEST_F(BaseFileTest, OlderVersionsLoad)
 TEST_F(BaseFileTest, LaterStatusGroupsOfARecordAreDropped)
 {
     Bytes b;
-    b.hex("54504630 03FB00 01").def("X", "Integer", "0200", "020A").hex("00 0100 01");
-    b.hex("01 0201 0802 05  0200 0802 06  0201 09  00"); // status 1 value 5, then two older groups
-    b.hex("01 0200 0802 08 00 00");
+    b.hex("54504630 03FB00 01")
+        .def("X", "Integer", "0200", "020A")
+        .def("N", "String", "020A", "020A");
+    b.hex("00 0100 01");
+    // Status 1 with 5 and "first", then two older groups of the same record.
+    b.hex("01 0201 0802 05 08").str("first").hex("0200 0802 06 08").str("older").hex("0201 09 08");
+    b.str("oldest").hex("00");
+    b.hex("01 0200 0802 08 09 00 00");
     ASSERT_EQ(load(b.data, loaded), QString());
-    EXPECT_EQ(dump(loaded), (QStringList{QStringLiteral("1|5"), QStringLiteral("0|8")}));
+    EXPECT_EQ(dump(loaded),
+              (QStringList{QStringLiteral("1|5|\"first\""), QStringLiteral("0|8|<null>")}));
 }
 
 TEST_F(BaseFileTest, EveryAcceptedTypeLoadsAndSavesBack)
