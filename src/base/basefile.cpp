@@ -1136,7 +1136,9 @@ void saveToFile(PointTable& table, const QString& fileName, const BaseFileFormat
 void loadFromFile(PointTable& table, const QString& fileName, const BaseFileFormat& format)
 {
     const QByteArray path = QFile::encodeName(fileName);
-    Descriptor fd(::open(path.constData(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a pipe or device cannot hang the open; only
+    // regular files are read.
+    Descriptor fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info;
     int error = 0;
     if (fd.get() < 0)
@@ -1145,12 +1147,13 @@ void loadFromFile(PointTable& table, const QString& fileName, const BaseFileForm
         error = errno;
     else if (S_ISDIR(info.st_mode))
         error = EISDIR;
+    else if (!S_ISREG(info.st_mode))
+        error = EINVAL;
     if (error != 0)
         throw DatabaseError(QStringLiteral("Cannot open file \"%1\". %2")
                                 .arg(fullName(fileName), systemError(error)));
 
-    const std::uint64_t size = S_ISREG(info.st_mode) ? std::uint64_t(info.st_size) : 0;
-    Reader in(fd.get(), size, std::size_t(format.bufferSize()));
+    Reader in(fd.get(), std::uint64_t(info.st_size), std::size_t(format.bufferSize()));
     Loader loader(table, in);
     loader.readHeader();
 

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 QT_BEGIN_NAMESPACE
 // Readable failure output for texts.
@@ -633,6 +634,11 @@ TEST_F(BaseFileTest, HeaderFailuresLeaveTheTableUntouched)
             .arg(path(QStringLiteral("missing.Lorvet"))));
     EXPECT_EQ(failureOf([&] { loadFromFile(closed, dir.path(), format); }),
               QStringLiteral("Cannot open file \"%1\". Is a directory").arg(dir.path()));
+    // A pipe without a writer must not hang the load.
+    const QString pipe = path(QStringLiteral("pipe.Lorvet"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_EQ(failureOf([&] { loadFromFile(closed, pipe, format); }),
+              QStringLiteral("Cannot open file \"%1\". Invalid argument").arg(pipe));
     EXPECT_FALSE(closed.isOpen());
     EXPECT_EQ(closed.fieldCount(), 6);
 }
