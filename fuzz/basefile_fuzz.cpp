@@ -4,6 +4,8 @@
 #include "failure.h"
 #include "pointtable.h"
 
+#include <QDir>
+#include <QFile>
 #include <cstddef>
 #include <cstdint>
 #include <sys/mman.h>
@@ -15,6 +17,29 @@ int inputFile()
 {
     static const int fd = memfd_create("basefile", MFD_CLOEXEC);
     return fd;
+}
+
+// Saves go to memory-backed storage when there is some, so that syncing
+// costs nothing; set KELVORA_FUZZ_DIR to choose another place.
+QString scratchDirectory()
+{
+    // Removed again when the fuzzer exits.
+    struct Scratch
+    {
+        QString dir;
+        ~Scratch()
+        {
+            if (!dir.isEmpty())
+                QDir(dir).removeRecursively();
+        }
+    };
+    static Scratch scratch;
+    const QString base = qEnvironmentVariable("KELVORA_FUZZ_DIR", QStringLiteral("/dev/shm"));
+    const QString dir = base + QStringLiteral("/kelvora-fuzz-%1").arg(getpid());
+    if (!QDir().mkpath(dir))
+        return QString();
+    scratch.dir = dir;
+    return dir;
 }
 
 } // namespace
@@ -43,5 +68,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             kelvora::Field value(&table, field);
             (void)value.asString();
         }
+    // Whatever loaded saves and loads back to the same bytes.
+    static const QString dir = scratchDirectory();
+    if (dir.isEmpty())
+        return 0;
+    const QString first = dir + QStringLiteral("/first.Lorvet");
+    const QString second = dir + QStringLiteral("/second.Lorvet");
+    kelvora::saveToFile(table, first, format);
+    kelvora::PointTable back(QStringLiteral("IMPBase"));
+    kelvora::loadFromFile(back, first, format);
+    kelvora::saveToFile(back, second, format);
+    QFile a(first), b(second);
+    if (!a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly) || a.readAll() != b.readAll())
+        __builtin_trap();
     return 0;
 }
