@@ -833,6 +833,8 @@ class AtomicFile
 public:
     explicit AtomicFile(const QString& fileName) : shownName_(fullName(fileName))
     {
+        if (fileName.isEmpty())
+            fail(ENOENT);
         QFileInfo info(fileName);
         QString target = info.absoluteFilePath();
         if (info.isSymLink() && info.exists())
@@ -840,6 +842,9 @@ public:
         if (QFileInfo(target).isDir())
             fail(EISDIR);
         target_ = QFile::encodeName(target);
+        // A file that may not be written is not replaced either.
+        if (::access(target_.constData(), F_OK) == 0 && ::access(target_.constData(), W_OK) != 0)
+            fail(errno);
         const QByteArray directory = QFile::encodeName(QFileInfo(target).absolutePath());
         // A short name, so that a long target name cannot make it too long.
         temp_ = directory + "/.lorvet-XXXXXX";

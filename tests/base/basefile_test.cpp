@@ -877,6 +877,8 @@ TEST_F(BaseFileTest, SaveFailuresLeaveThePreviousFile)
     EXPECT_EQ(failureOf([&] { saveToFile(table, path(QStringLiteral("sub")), format); }),
               QStringLiteral("Cannot create file \"%1\". Is a directory")
                   .arg(path(QStringLiteral("sub"))));
+    EXPECT_EQ(failureOf([&] { saveToFile(table, QString(), format); }),
+              QStringLiteral("Cannot create file \"\". No such file or directory"));
     const QString underFile = path(QStringLiteral("old.Lorvet/x.Lorvet"));
     EXPECT_EQ(failureOf([&] { saveToFile(table, underFile, format); }),
               QStringLiteral("Cannot create file \"%1\". Not a directory").arg(underFile));
