@@ -436,7 +436,13 @@ public:
             in_.require(length);
             const std::uint8_t* bytes = in_.view(length, scratch_);
             const std::size_t at = used;
-            grow(out, used + std::size_t(utf8_.requiredSpace(qsizetype(length))));
+            grow(out, used + std::max<std::size_t>(
+                                 length, std::size_t(utf8_.requiredSpace(qsizetype(length)))));
+            const std::size_t fast = decodeUtf8(bytes, length, out.data() + at);
+            if (fast != invalidUtf8) {
+                used = at + fast;
+                return fast;
+            }
             QChar* begin = reinterpret_cast<QChar*>(out.data() + at);
             QChar* end = utf8_.appendToBuffer(
                 begin, QByteArrayView(reinterpret_cast<const char*>(bytes), qsizetype(length)));
@@ -473,6 +479,40 @@ private:
         in_.read(bytes, 4);
         return std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 |
                std::uint32_t(bytes[2]) << 16 | std::uint32_t(bytes[3]) << 24;
+    }
+
+    static constexpr std::size_t invalidUtf8 = ~std::size_t(0);
+
+    // Well-formed UTF-8 of one to three bytes a character, the whole of
+    // ordinary text; anything else (four-byte forms, malformed bytes) is
+    // left to the general decoder. Returns the characters written.
+    static std::size_t decodeUtf8(const std::uint8_t* in, std::size_t length, char16_t* out)
+    {
+        std::size_t count = 0;
+        std::size_t i = 0;
+        while (i < length) {
+            const unsigned b = in[i];
+            if (b < 0x80) {
+                out[count++] = char16_t(b);
+                ++i;
+            } else if ((b & 0xE0) == 0xC0) {
+                if (i + 1 >= length || (in[i + 1] & 0xC0) != 0x80 || b < 0xC2)
+                    return invalidUtf8;
+                out[count++] = char16_t((b & 0x1F) << 6 | (in[i + 1] & 0x3F));
+                i += 2;
+            } else if ((b & 0xF0) == 0xE0) {
+                if (i + 2 >= length || (in[i + 1] & 0xC0) != 0x80 || (in[i + 2] & 0xC0) != 0x80)
+                    return invalidUtf8;
+                const unsigned c = (b & 0x0F) << 12 | (in[i + 1] & 0x3F) << 6 | (in[i + 2] & 0x3F);
+                if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))
+                    return invalidUtf8;
+                out[count++] = char16_t(c);
+                i += 3;
+            } else {
+                return invalidUtf8;
+            }
+        }
+        return count;
     }
 
     static void grow(std::vector<char16_t>& out, std::size_t size)

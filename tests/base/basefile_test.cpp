@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <array>
@@ -336,6 +337,50 @@ TEST_F(BaseFileTest, EightBitTextIsReadAsWindows1251AndWideTextAsUtf16)
     ASSERT_EQ(load(b.data, loaded), QString());
     EXPECT_EQ(dump(loaded), (QStringList{QStringLiteral("0|\"Пун\""), QStringLiteral("0|\"Пун\""),
                                          QStringLiteral("0|\"ABCDE\"")}));
+}
+
+TEST_F(BaseFileTest, Utf8TextDecodesAsQtDecodesIt)
+{
+    // Valid text of one- to four-byte forms, and malformed bytes mixed in.
+    QRandomGenerator random(3);
+    std::vector<QByteArray> texts{QByteArray("\xEF\xBB\xBF"
+                                             "bom"),
+                                  QByteArray("\xC0\x80"), QByteArray("\xED\xA0\x80"),
+                                  QByteArray("\xE2\x84"), QByteArray("\xF0\x9F\x98\x80 \xD0")};
+    const char32_t ranges[] = {0x41, 0x416, 0x2116, 0xFFFD, 0x1F600};
+    for (int i = 0; i < 500; ++i) {
+        QString text;
+        for (int c = 1 + int(random.bounded(12)); c > 0; --c) {
+            const char32_t code = ranges[random.bounded(5)] + char32_t(random.bounded(40));
+            text += QString::fromUcs4(&code, 1);
+        }
+        QByteArray bytes = text.toUtf8();
+        if (i % 4 == 0)
+            bytes[int(random.bounded(int(bytes.size())))] = char(random.bounded(256));
+        texts.push_back(bytes);
+    }
+    Bytes b;
+    b.hex("54504630 03FB00 01").def("M", "Memo", "0200", "020A").hex("00 0100 01");
+    for (const QByteArray& text : texts) {
+        b.hex("01 0200 08 14");
+        for (int shift = 0; shift < 32; shift += 8)
+            b.byte(int(text.size() >> shift) & 0xFF);
+        b.data += text;
+        b.hex("00");
+    }
+    b.hex("00");
+    ASSERT_EQ(load(b.data, loaded), QString());
+    ASSERT_EQ(loaded.rowOrder().size(), texts.size());
+    // A leading byte order mark is kept as a character, not dropped.
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        QStringDecoder decoder(QStringConverter::Utf8,
+                               QStringConverter::Flag::Stateless |
+                                   QStringConverter::Flag::ConvertInitialBom);
+        const QString expected = decoder.decode(texts[i]);
+        EXPECT_EQ(loaded.store().text(0, loaded.rowOrder()[i]).toString(), expected)
+            << texts[i].toHex().toStdString();
+    }
+    EXPECT_EQ(loaded.store().text(0, loaded.rowOrder()[0]), QStringView(u"\uFEFFbom"));
 }
 
 // A two-field base (X Integer, NAME String(10)) with two records, laid out as
