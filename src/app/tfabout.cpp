@@ -39,7 +39,6 @@ QLabel* label(QWidget* parent, const char* name, QPoint at, const QStringList& l
     control->setObjectName(QString::fromLatin1(name));
     control->setTextFormat(Qt::PlainText);
     control->setAutoFillBackground(false);
-    control->setAttribute(Qt::WA_TranslucentBackground);
     if (bold) {
         QFont font = control->font();
         font.setBold(true);

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -192,7 +193,14 @@ TEST_F(Import, TheRadioRuleIsReadFromTheSettingsWindow)
     Fsettings->IMPDIFFPOINT()->setChecked(false);
     Fsettings->IMPNAMES_REPLACE()->setChecked(true);
     scripted_.chooseFile(path);
+    // Bound views do not follow the merge record by record: one reset at its end.
+    QSignalSpy inserted(&main_->pointTable(), &PointTable::rowInserted);
+    QSignalSpy removed(&main_->pointTable(), &PointTable::rowRemoved);
+    QSignalSpy reset(&main_->pointTable(), &PointTable::reset);
     main_->ToolButton12->click();
+    EXPECT_EQ(inserted.count(), 0);
+    EXPECT_EQ(removed.count(), 0);
+    EXPECT_EQ(reset.count(), 1);
     EXPECT_TRUE(scripted_.textsOf(Kind::Question).isEmpty());
     EXPECT_EQ(names(), QStringList{QStringLiteral("A 5 6")});
 }
