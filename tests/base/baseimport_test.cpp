@@ -524,5 +524,16 @@ TEST_F(BaseImportTest, LeavesTheLastCopiedRecordCurrent)
     EXPECT_EQ(table.fieldByName(u"NAME_RUS").asString(), QStringLiteral("Вторая Утеха"));
 }
 
+TEST_F(BaseImportTest, TheReplaceRuleTakesTheFirstMatchInTheCurrentOrder)
+{
+    fill(table, {solaceSecond, haven, solace});
+    table.setSortFields(QStringLiteral("X"));
+    table.sort();
+    choices = {false, false, Rule::Replace};
+    EXPECT_TRUE(runImport(writeBase({solaceFar})));
+    // Sorted by X, Solace at (10, 20) comes first although it was added last.
+    EXPECT_EQ(contents(table), (std::vector<P>{haven, solaceSecond, solaceFar}));
+}
+
 } // namespace
 } // namespace kelvora
