@@ -1,5 +1,6 @@
 #pragma once
 
+#include "basecommands.h"
 #include "pointtable.h"
 #include "tfsettings.h"
 
@@ -52,6 +53,9 @@ public:
     SettingsFile& settingsFile() { return *settingsFile_; }
     PointTable& pointTable() { return pointTable_; }
     PointTable& impBase() { return impBase_; }
+    // The base file commands' state: the base file's path, the format object
+    // and the open-base dialog the import shares.
+    BaseCommands& baseCommands() { return baseCommands_; }
     // The controls the settings window restores and stores.
     MainWindowControls settingsControls() const;
 
@@ -155,6 +159,7 @@ private:
     std::unique_ptr<SettingsFile> settingsFile_;
     PointTable pointTable_;
     PointTable impBase_;
+    BaseCommands baseCommands_{pointTable_};
     QWidget* centre_ = nullptr;
     bool layingOut_ = false;
 };
