@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QImageReader>
+#include <algorithm>
 #include <cstdlib>
 
 namespace kelvora {
@@ -71,11 +72,20 @@ bool readInfo(ByteReader in, DibInfo& info)
     return true;
 }
 
-// Uncompressed bits must all be there; compressed ones are checked by the
-// reader as it goes.
 qint64 rawBitsBytes(const DibInfo& info)
 {
     return (info.width * info.bitCount + 31) / 32 * 4 * std::llabs(info.height);
+}
+
+// Uncompressed bits must all be present; compressed ones may not claim more
+// pixels than a run-length code could plausibly expand its bytes to, so that
+// a few bytes cannot make us allocate a huge bitmap.
+bool bitsFit(const DibInfo& info, std::size_t bitsBytes)
+{
+    if (info.compression == 0 || info.compression == 3 || info.compression == 6)
+        return qint64(bitsBytes) >= rawBitsBytes(info);
+    const qint64 pixels = info.width * std::llabs(info.height);
+    return pixels <= std::max<qint64>(qint64(1) << 20, qint64(bitsBytes) * 1024);
 }
 
 QImage readBmp(const QByteArray& file)
@@ -125,7 +135,7 @@ QImage DibDecoder::decode(ByteReader header, ByteReader bits)
         return {};
     if (header.size() < info.headerSize + info.tableBytes)
         return {};
-    if (info.compression == 0 && qint64(bits.size()) < rawBitsBytes(info))
+    if (!bitsFit(info, bits.size()))
         return {};
     return build(header.data(), info.headerSize + info.tableBytes, bits.data(), bits.size());
 }
@@ -134,8 +144,7 @@ bool DibDecoder::fits(ByteReader header, std::size_t bitsBytes)
 {
     DibInfo info;
     return header.ok() && readInfo(header, info) &&
-           header.size() >= info.headerSize + info.tableBytes &&
-           (info.compression != 0 || qint64(bitsBytes) >= rawBitsBytes(info));
+           header.size() >= info.headerSize + info.tableBytes && bitsFit(info, bitsBytes);
 }
 
 QImage DibDecoder::decodePacked(ByteReader packed)
@@ -146,7 +155,7 @@ QImage DibDecoder::decodePacked(ByteReader packed)
     const std::size_t head = info.headerSize + info.tableBytes;
     if (packed.size() < head)
         return {};
-    if (info.compression == 0 && qint64(packed.size() - head) < rawBitsBytes(info))
+    if (!bitsFit(info, packed.size() - head))
         return {};
     return build(packed.data(), head, packed.data() + head, packed.size() - head);
 }
