@@ -41,6 +41,7 @@ struct Job
 {
     const unsigned char* data = nullptr;
     std::size_t size = 0;
+    std::FILE* file = nullptr;
     std::optional<RasterPicture> picture;
     std::vector<JSAMPLE> cmykRow;
     bool tooLarge = false;
@@ -68,7 +69,10 @@ void convertCmykRow(const JSAMPLE* cmyk, std::uint32_t* out, JDIMENSION width, b
 // which is thrown from our own code between library calls.
 void decodeSteps(jpeg_decompress_struct* cinfo, Job* job)
 {
-    jpeg_mem_src(cinfo, job->data, static_cast<unsigned long>(job->size));
+    if (job->file)
+        jpeg_stdio_src(cinfo, job->file);
+    else
+        jpeg_mem_src(cinfo, job->data, static_cast<unsigned long>(job->size));
     jpeg_read_header(cinfo, TRUE);
     const bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
     cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
@@ -112,14 +116,10 @@ bool runDecode(jpeg_decompress_struct* cinfo, ErrorManager* err, Job* job)
 
 } // namespace
 
-RasterPicture JpegDecoder::decode(const unsigned char* data, std::size_t size)
-{
-    Job job;
-    job.data = data;
-    job.size = size;
-    if (size < 4)
-        throw Failure(QStringLiteral("Not a JPEG picture"));
+namespace {
 
+RasterPicture run(Job& job)
+{
     // Zeroed so that destroying is safe even when creating failed.
     jpeg_decompress_struct cinfo;
     std::memset(&cinfo, 0, sizeof cinfo);
@@ -140,6 +140,25 @@ RasterPicture JpegDecoder::decode(const unsigned char* data, std::size_t size)
     if (!ok || !job.picture)
         throw Failure(QStringLiteral("Damaged JPEG picture"));
     return std::move(*job.picture);
+}
+
+} // namespace
+
+RasterPicture JpegDecoder::decode(const unsigned char* data, std::size_t size)
+{
+    if (size < 4)
+        throw Failure(QStringLiteral("Not a JPEG picture"));
+    Job job;
+    job.data = data;
+    job.size = size;
+    return run(job);
+}
+
+RasterPicture JpegDecoder::decodeFile(std::FILE* file)
+{
+    Job job;
+    job.file = file;
+    return run(job);
 }
 
 } // namespace kelvora

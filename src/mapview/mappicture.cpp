@@ -107,6 +107,21 @@ RasterPicture renderMetafile(const unsigned char* data, std::size_t size,
 MapPicture MapPicture::load(const QString& path)
 {
     const QString extension = QFileInfo(path).suffix();
+    const QString lower = extension.toLower();
+    if (lower == QLatin1String("jpg") || lower == QLatin1String("jpeg")) {
+        std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "rb");
+        if (!file)
+            throw Failure(QStringLiteral("Cannot open the picture file"));
+        MapPicture picture;
+        try {
+            picture.raster_ = std::make_shared<RasterPicture>(JpegDecoder::decodeFile(file));
+        } catch (...) {
+            std::fclose(file);
+            throw;
+        }
+        std::fclose(file);
+        return picture;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(QStringLiteral("Cannot open the picture file"));
