@@ -159,6 +159,16 @@ TEST_F(MapPictureTest, DecodesGreyJpeg)
     EXPECT_TRUE(near(picture.image().pixel(5, 5), qRgb(200, 200, 200), 3));
 }
 
+TEST_F(MapPictureTest, DecodesAdobeCmykJpeg)
+{
+    // Red: no cyan, full magenta and yellow, no black; stored inverted.
+    const unsigned char inverted[4] = {255, 0, 0, 255};
+    const QByteArray bytes = test::encodeCmykJpeg(16, 8, inverted);
+    const MapPicture picture = MapPicture::load(write(QStringLiteral("cmyk.jpg"), bytes));
+    EXPECT_EQ(picture.size(), QSize(16, 8));
+    EXPECT_TRUE(near(picture.image().pixel(4, 4), red, 6));
+}
+
 TEST(MapPictureEmpty, IsZeroSizedAndDrawsNothing)
 {
     const MapPicture empty;

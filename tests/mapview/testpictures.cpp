@@ -36,6 +36,37 @@ QByteArray encodeJpeg(const QImage& source, int quality)
     return out;
 }
 
+QByteArray encodeCmykJpeg(int width, int height, const unsigned char cmyk[4])
+{
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = JDIMENSION(width);
+    cinfo.image_height = JDIMENSION(height);
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 95, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<JSAMPLE> row(std::size_t(width) * 4);
+    for (int x = 0; x < width; ++x)
+        for (int i = 0; i < 4; ++i)
+            row[std::size_t(x) * 4 + std::size_t(i)] = cmyk[i];
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW p = row.data();
+        jpeg_write_scanlines(&cinfo, &p, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    QByteArray out(reinterpret_cast<const char*>(buffer), qsizetype(size));
+    free(buffer);
+    return out;
+}
+
 QByteArray encodeWithQt(const QImage& image, const char* format)
 {
     QByteArray out;

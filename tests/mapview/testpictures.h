@@ -9,6 +9,9 @@ namespace kelvora::test {
 
 // Picture files the tests build themselves.
 QByteArray encodeJpeg(const QImage& image, int quality = 95);
+// A CMYK JPEG of one colour, the four values stored as given (Adobe files
+// store them inverted).
+QByteArray encodeCmykJpeg(int width, int height, const unsigned char cmyk[4]);
 QByteArray encodeWithQt(const QImage& image, const char* format);
 // A GIF of up to four colours, LZW-coded with a clear code every two pixels
 // so that every code stays three bits wide.
