@@ -38,6 +38,7 @@ bool jpegSmall(const std::uint8_t* data, std::size_t size)
     JpegError err;
     cinfo.err = jpeg_std_error(&err.pub);
     err.pub.error_exit = jpegFail;
+    err.pub.emit_message = [](j_common_ptr, int) {};
     jpeg_create_decompress(&cinfo);
     bool small = true;
     if (setjmp(err.jump) == 0) {
