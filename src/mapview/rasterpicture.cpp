@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <new>
+#include <thread>
 
 namespace kelvora {
 
@@ -21,53 +22,77 @@ void checkSize(qint64 width, qint64 height)
         throw Failure(QStringLiteral("Picture too large"));
 }
 
-// Averages factor x factor blocks of `src` (a block at the right or bottom
-// edge averages the pixels it has). Correct for RGB32 (alpha stays 0xff) and
-// for premultiplied ARGB.
-QImage boxReduce(const QImage& src, int factor)
+// One pixel's four channels in four 16-bit lanes, so that the sums of up to
+// 256 pixels add without masking.
+inline std::uint64_t spread(std::uint32_t p)
 {
-    const int w = (src.width() + factor - 1) / factor;
-    const int h = (src.height() + factor - 1) / factor;
-    QImage out(w, h, src.format());
-    if (out.isNull())
-        return out;
-    std::vector<std::uint32_t> sums(std::size_t(w) * 4);
-    for (int oy = 0; oy < h; ++oy) {
+    return (p & 0xffu) | (std::uint64_t(p & 0xff00u) << 8) | (std::uint64_t(p & 0xff0000u) << 16) |
+           (std::uint64_t(p & 0xff000000u) << 24);
+}
+
+// Averages factor x factor blocks of `src` (factor at most 16) into `out`, rows
+// [rowBegin, rowEnd) of it; a block at the right or bottom edge averages the
+// pixels it has. Correct for RGB32 (alpha stays 0xff) and for premultiplied
+// ARGB.
+void boxReduceRows(const QImage& src, int factor, QImage& out, int rowBegin, int rowEnd)
+{
+    const int w = out.width();
+    std::vector<std::uint64_t> sums(static_cast<std::size_t>(w));
+    for (int oy = rowBegin; oy < rowEnd; ++oy) {
         std::fill(sums.begin(), sums.end(), 0);
         const int y0 = oy * factor;
         const int y1 = std::min(src.height(), y0 + factor);
         for (int y = y0; y < y1; ++y) {
             const auto* row = reinterpret_cast<const std::uint32_t*>(src.constScanLine(y));
-            for (int ox = 0; ox < w; ++ox) {
-                const int x0 = ox * factor;
-                const int x1 = std::min(src.width(), x0 + factor);
-                std::uint32_t b = 0, g = 0, r = 0, a = 0;
-                for (int x = x0; x < x1; ++x) {
-                    const std::uint32_t p = row[x];
-                    b += p & 0xff;
-                    g += (p >> 8) & 0xff;
-                    r += (p >> 16) & 0xff;
-                    a += p >> 24;
-                }
-                std::uint32_t* s = &sums[std::size_t(ox) * 4];
-                s[0] += b;
-                s[1] += g;
-                s[2] += r;
-                s[3] += a;
+            const int whole = src.width() / factor;
+            for (int ox = 0; ox < whole; ++ox) {
+                const std::uint32_t* p = row + std::size_t(ox) * factor;
+                std::uint64_t s = 0;
+                for (int i = 0; i < factor; ++i)
+                    s += spread(p[i]);
+                sums[std::size_t(ox)] += s;
+            }
+            if (whole < w) {
+                std::uint64_t s = 0;
+                for (int x = whole * factor; x < src.width(); ++x)
+                    s += spread(row[x]);
+                sums[std::size_t(whole)] += s;
             }
         }
         auto* outRow = reinterpret_cast<std::uint32_t*>(out.scanLine(oy));
         for (int ox = 0; ox < w; ++ox) {
             const int x0 = ox * factor;
-            const std::uint32_t n =
-                std::uint32_t(std::min(src.width(), x0 + factor) - x0) * std::uint32_t(y1 - y0);
-            const std::uint32_t* s = &sums[std::size_t(ox) * 4];
-            const std::uint32_t half = n / 2;
-            outRow[ox] = ((s[0] + half) / n) | (((s[1] + half) / n) << 8) |
-                         (((s[2] + half) / n) << 16) | (((s[3] + half) / n) << 24);
+            const std::uint64_t n =
+                std::uint64_t(std::min(src.width(), x0 + factor) - x0) * std::uint64_t(y1 - y0);
+            const std::uint64_t s = sums[std::size_t(ox)];
+            const std::uint64_t half = n / 2;
+            const auto lane = [&](int i) {
+                return std::uint32_t((((s >> (16 * i)) & 0xffff) + half) / n);
+            };
+            outRow[ox] = lane(0) | (lane(1) << 8) | (lane(2) << 16) | (lane(3) << 24);
         }
     }
-    return out;
+}
+
+// The same over the whole of `out`, on a few threads: the first look at a
+// large map at a small zoom waits for this.
+void boxReduce(const QImage& src, int factor, QImage& out)
+{
+    const int rows = out.height();
+    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    const int parts = rows < 64 ? 1 : int(cores);
+    std::vector<std::thread> workers;
+    const int step = (rows + parts - 1) / parts;
+    for (int i = 1; i < parts; ++i) {
+        const int begin = i * step;
+        const int end = std::min(rows, begin + step);
+        if (begin < end)
+            workers.emplace_back(
+                [&src, factor, &out, begin, end] { boxReduceRows(src, factor, out, begin, end); });
+    }
+    boxReduceRows(src, factor, out, 0, std::min(rows, step));
+    for (std::thread& worker : workers)
+        worker.join();
 }
 
 } // namespace
@@ -129,12 +154,17 @@ const QImage* RasterPicture::reduced(int factor) const
                 fromFactor = factor / 2;
             }
         }
-        QImage copy = boxReduce(*from, factor / fromFactor);
-        if (copy.isNull())
+        if (factor / fromFactor > 16)
             return nullptr;
-        reduced_[k] = std::make_unique<QImage>(std::move(copy));
+        try {
+            auto copy = std::make_unique<RasterPicture>(int(w), int(h), image_.format());
+            boxReduce(*from, factor / fromFactor, copy->image());
+            reduced_[k] = std::move(copy);
+        } catch (const Failure&) {
+            return nullptr;
+        }
     }
-    return reduced_[k].get();
+    return &reduced_[k]->image();
 }
 
 void RasterPicture::draw(QPainter& painter, const QRectF& target, const QRectF& source) const

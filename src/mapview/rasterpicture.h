@@ -55,7 +55,7 @@ private:
     HugeBlock block_;
     QImage image_;
     // reduced_[k] holds the copy at 1/2^(k+1), null until built.
-    mutable std::vector<std::unique_ptr<QImage>> reduced_;
+    mutable std::vector<std::unique_ptr<RasterPicture>> reduced_;
 };
 
 } // namespace kelvora
