@@ -178,6 +178,109 @@ TEST(Metafile, DrawsText)
     }
 }
 
+// One shape in a red brush and no pen, as both kinds of metafile record it.
+struct ShapeCase
+{
+    const char* name;
+    void (*wmf)(WmfBuilder&);
+    void (*emf)(EmfBuilder&);
+    QPoint inside;
+    QPoint outside;
+};
+
+Bytes shorts(std::initializer_list<int> values)
+{
+    Bytes b;
+    for (int v : values)
+        b.i16(v);
+    return b;
+}
+
+const ShapeCase shapes[] = {
+    {"ellipse",
+     [](WmfBuilder& w) {
+         w.record(0x0418, {40, 90, 10, 10});
+     },
+     [](EmfBuilder& e) {
+         e.record(42, {10, 10, 90, 40});
+     },
+     {50, 25},
+     {12, 12}},
+    {"polygon",
+     [](WmfBuilder& w) {
+         w.record(0x0324, {3, 10, 10, 90, 10, 10, 40});
+     },
+     [](EmfBuilder& e) {
+         Bytes b;
+         b.i32(10).i32(10).i32(90).i32(40).u32(3).raw(shorts({10, 10, 90, 10, 10, 40}).data());
+         e.recordBytes(86, b.data());
+     },
+     {20, 15},
+     {80, 35}},
+    {"poly-polygon",
+     [](WmfBuilder& w) {
+         w.record(0x0538, {2, 4, 4, 5, 5, 30, 5, 30, 30, 5, 30, 60, 20, 90, 20, 90, 45, 60, 45});
+     },
+     [](EmfBuilder& e) {
+         Bytes b;
+         b.i32(5).i32(5).i32(90).i32(45).u32(2).u32(8).u32(4).u32(4);
+         b.raw(shorts({5, 5, 30, 5, 30, 30, 5, 30, 60, 20, 90, 20, 90, 45, 60, 45}).data());
+         e.recordBytes(91, b.data());
+     },
+     {70, 30},
+     {50, 10}},
+    {"round rectangle",
+     [](WmfBuilder& w) {
+         w.record(0x061C, {20, 20, 45, 95, 5, 5});
+     },
+     [](EmfBuilder& e) {
+         e.record(44, {5, 5, 95, 45, 20, 20});
+     },
+     {50, 25},
+     {6, 6}},
+    {"pie",
+     [](WmfBuilder& w) {
+         w.record(0x081A, {5, 50, 25, 90, 45, 90, 5, 10});
+     },
+     [](EmfBuilder& e) {
+         e.record(47, {10, 5, 90, 45, 90, 25, 50, 5});
+     },
+     {65, 18},
+     {35, 35}},
+    {"chord",
+     [](WmfBuilder& w) {
+         w.record(0x0830, {25, 10, 25, 90, 45, 90, 5, 10});
+     },
+     [](EmfBuilder& e) {
+         e.record(46, {10, 5, 90, 45, 90, 25, 10, 25});
+     },
+     {50, 12},
+     {50, 38}},
+};
+
+TEST(Metafile, DrawsEachShapeWhereItsRecordSays)
+{
+    for (const ShapeCase& c : shapes) {
+        SCOPED_TRACE(c.name);
+        WmfBuilder wmf(0, 0, 100, 50, 96, 2);
+        wmf.record(0x02FC, {0, 0x00FF, 0x0000, 0});
+        wmf.record(0x012D, {0});
+        wmf.record(0x02FA, {5, 0, 0, 0, 0});
+        wmf.record(0x012D, {1});
+        c.wmf(wmf);
+        EmfBuilder emf(0, 0, 2646, 1323, 2);
+        emf.record(39, {1, 0, 0x0000FF, 0});
+        emf.record(37, {1});
+        emf.record(37, {std::int32_t(0x80000008)});
+        c.emf(emf);
+        for (const QImage& image :
+             {fromBytes(wmf.finish(), "wmf").image(), fromBytes(emf.finish(), "emf").image()}) {
+            EXPECT_TRUE(near(image.pixel(c.inside), red));
+            EXPECT_EQ(image.pixel(c.outside), white);
+        }
+    }
+}
+
 TEST(Metafile, FrameSizeFollowsInchAndResolution)
 {
     // 2 x 1 inches at 1440 units to the inch, played at 96 dpi.
