@@ -1,7 +1,7 @@
 #include "emfplayer.h"
 
 #include "dibdecoder.h"
-#include "gdicontext.h"
+#include "metafilecontext.h"
 
 #include <QPolygonF>
 #include <QTransform>
@@ -127,7 +127,7 @@ QImage recordBitmap(const ByteReader& record, std::uint32_t offBmi, std::uint32_
     return DibDecoder::decode(record.slice(offBmi, cbBmi), record.slice(offBits, cbBits));
 }
 
-void playRecord(std::uint32_t type, ByteReader rec, GdiContext& gdi)
+void playRecord(std::uint32_t type, ByteReader rec, MetafileContext& dc)
 {
     ByteReader in = rec;
     in.skip(8);
@@ -135,25 +135,25 @@ void playRecord(std::uint32_t type, ByteReader rec, GdiContext& gdi)
     case SetWindowExtEx: {
         const QPointF p = pointL(in);
         if (in.ok())
-            gdi.setWindowExt(p.x(), p.y());
+            dc.setWindowExt(p.x(), p.y());
         break;
     }
     case SetWindowOrgEx: {
         const QPointF p = pointL(in);
         if (in.ok())
-            gdi.setWindowOrg(p.x(), p.y());
+            dc.setWindowOrg(p.x(), p.y());
         break;
     }
     case SetViewportExtEx: {
         const QPointF p = pointL(in);
         if (in.ok())
-            gdi.setViewportExt(p.x(), p.y());
+            dc.setViewportExt(p.x(), p.y());
         break;
     }
     case SetViewportOrgEx: {
         const QPointF p = pointL(in);
         if (in.ok())
-            gdi.setViewportOrg(p.x(), p.y());
+            dc.setViewportOrg(p.x(), p.y());
         break;
     }
     case ScaleViewportExtEx:
@@ -162,78 +162,78 @@ void playRecord(std::uint32_t type, ByteReader rec, GdiContext& gdi)
         if (!in.ok())
             break;
         if (type == ScaleWindowExtEx)
-            gdi.scaleWindowExt(xNum, xDen, yNum, yDen);
+            dc.scaleWindowExt(xNum, xDen, yNum, yDen);
         else
-            gdi.scaleViewportExt(xNum, xDen, yNum, yDen);
+            dc.scaleViewportExt(xNum, xDen, yNum, yDen);
         break;
     }
     case SetMapMode:
-        gdi.setMapMode(int(in.u32()));
+        dc.setMapMode(int(in.u32()));
         break;
     case SetBkMode:
-        gdi.setBkMode(int(in.u32()));
+        dc.setBkMode(int(in.u32()));
         break;
     case SetPolyFillMode:
-        gdi.setPolyFillMode(int(in.u32()));
+        dc.setPolyFillMode(int(in.u32()));
         break;
     case SetTextAlign:
-        gdi.setTextAlign(in.u32());
+        dc.setTextAlign(in.u32());
         break;
     case SetTextColor:
-        gdi.setTextColor(GdiContext::colorRef(in.u32()));
+        dc.setTextColor(MetafileContext::colorRef(in.u32()));
         break;
     case SetBkColor:
-        gdi.setBkColor(GdiContext::colorRef(in.u32()));
+        dc.setBkColor(MetafileContext::colorRef(in.u32()));
         break;
     case SetPixelV: {
         const QPointF p = pointL(in);
         const std::uint32_t color = in.u32();
         if (in.ok())
-            gdi.setPixel(p, GdiContext::colorRef(color));
+            dc.setPixel(p, MetafileContext::colorRef(color));
         break;
     }
     case MoveToEx: {
         const QPointF p = pointL(in);
         if (in.ok())
-            gdi.moveTo(p);
+            dc.moveTo(p);
         break;
     }
     case LineTo: {
         const QPointF p = pointL(in);
         if (in.ok())
-            gdi.lineTo(p);
+            dc.lineTo(p);
         break;
     }
     case IntersectClipRect: {
         const QRectF r = rectL(in);
         if (in.ok())
-            gdi.intersectClip(r);
+            dc.intersectClip(r);
         break;
     }
     case ExtSelectClipRgn: {
         const std::uint32_t bytes = in.u32();
         const std::uint32_t mode = in.u32();
         if (in.ok() && bytes == 0 && mode == 5)
-            gdi.resetClip();
+            dc.resetClip();
         break;
     }
     case SaveDc:
-        gdi.save();
+        dc.save();
         break;
     case RestoreDc:
-        gdi.restore(in.i32());
+        dc.restore(in.i32());
         break;
     case SetWorldTransform: {
         const QTransform t = xform(in);
         if (in.ok())
-            gdi.setWorldTransform(t);
+            dc.setWorldTransform(t);
         break;
     }
     case ModifyWorldTransform: {
         const QTransform t = xform(in);
         const std::uint32_t mode = in.u32();
         if (in.ok())
-            gdi.modifyWorldTransform(t, mode);
+            dc.modifyWorldTransform(t, mode);
         break;
     }
     case SelectObject: {
@@ -241,13 +241,13 @@ void playRecord(std::uint32_t type, ByteReader rec, GdiContext& gdi)
         if (!in.ok())
             break;
         if (index & 0x80000000u)
-            gdi.selectStock(index & 0x7fffffffu);
+            dc.selectStock(index & 0x7fffffffu);
         else
-            gdi.selectObject(index);
+            dc.selectObject(index);
         break;
     }
     case DeleteObject:
-        gdi.deleteObject(in.u32());
+        dc.deleteObject(in.u32());
         break;
     case CreatePen: {
         const std::uint32_t index = in.u32();
@@ -257,10 +257,10 @@ void playRecord(std::uint32_t type, ByteReader rec, GdiContext& gdi)
         const std::uint32_t color = in.u32();
         if (!in.ok())
             break;
-        GdiContext::Object object;
-        object.type = GdiContext::Object::Pen;
-        object.pen = GdiContext::makePen(style, width, GdiContext::colorRef(color));
-        gdi.setObject(index, object);
+        MetafileContext::Object object;
+        object.type = MetafileContext::Object::Pen;
+        object.pen = MetafileContext::makePen(style, width, MetafileContext::colorRef(color));
+        dc.setObject(index, object);
         break;
     }
     case ExtCreatePen: {
@@ -272,12 +272,13 @@ void playRecord(std::uint32_t type, ByteReader rec, GdiContext& gdi)
         const std::uint32_t color = in.u32();
         if (!in.ok())
             break;
-        GdiContext::Object object;
-        object.type = GdiContext::Object::Pen;
+        MetafileContext::Object object;
+        object.type = MetafileContext::Object::Pen;
         // A cosmetic pen is one device pixel wide whatever its width says.
         const bool geometric = (style & 0x000f0000u) == 0x00010000u;
-        object.pen = GdiContext::makePen(style, geometric ? width : 0, GdiContext::colorRef(color));
-        gdi.setObject(index, object);
+        object.pen = MetafileContext::makePen(style, geometric ? width : 0,
+                                              MetafileContext::colorRef(color));
+        dc.setObject(index, object);
         break;
     }
     case CreateBrushIndirect: {
@@ -287,10 +288,10 @@ void playRecord(std::uint32_t type, ByteReader rec, GdiContext& gdi)
         const std::uint32_t hatch = in.u32();
         if (!in.ok())
             break;
-        GdiContext::Object object;
-        object.type = GdiContext::Object::Brush;
-        object.brush = GdiContext::makeBrush(style, GdiContext::colorRef(color), hatch);
-        gdi.setObject(index, object);
+        MetafileContext::Object object;
+        object.type = MetafileContext::Object::Brush;
+        object.brush = MetafileContext::makeBrush(style, MetafileContext::colorRef(color), hatch);
+        dc.setObject(index, object);
         break;
     }
     case CreateDibPatternBrushPt: {
@@ -301,10 +302,10 @@ void playRecord(std::uint32_t type, ByteReader rec, GdiContext& gdi)
         if (!in.ok())
             break;
         const QImage pattern = recordBitmap(rec, offBmi, cbBmi, offBits, cbBits);
-        GdiContext::Object object;
-        object.type = GdiContext::Object::Brush;
+        MetafileContext::Object object;
+        object.type = MetafileContext::Object::Brush;
         object.brush = pattern.isNull() ? QBrush(Qt::gray) : QBrush(pattern);
-        gdi.setObject(index, object);
+        dc.setObject(index, object);
         break;
     }
     case ExtCreateFontIndirectW: {
@@ -328,8 +329,8 @@ void playRecord(std::uint32_t type, ByteReader rec, GdiContext& gdi)
                 break;
             face.append(QChar(c));
         }
-        gdi.setObject(index, GdiContext::makeFont(height, escapement, weight, italic, underline,
-                                                  strikeOut, charset, face));
+        dc.setObject(index, MetafileContext::makeFont(height, escapement, weight, italic, underline,
+                                                      strikeOut, charset, face));
         break;
     }
     case Polygon:
@@ -350,19 +351,19 @@ void playRecord(std::uint32_t type, ByteReader rec, GdiContext& gdi)
             break;
         switch (small ? type - (Polygon16 - Polygon) : type) {
         case Polygon:
-            gdi.polygon(poly);
+            dc.polygon(poly);
             break;
         case Polyline:
-            gdi.polyline(poly);
+            dc.polyline(poly);
             break;
         case PolyBezier:
-            gdi.polyBezier(poly, false);
+            dc.polyBezier(poly, false);
             break;
         case PolyBezierTo:
-            gdi.polyBezier(poly, true);
+            dc.polyBezier(poly, true);
             break;
         case PolylineTo:
-            gdi.polylineTo(poly);
+            dc.polylineTo(poly);
             break;
         default:
             break;
@@ -394,30 +395,30 @@ void playRecord(std::uint32_t type, ByteReader rec, GdiContext& gdi)
         if (!in.ok())
             break;
         if (type == PolyPolygon || type == PolyPolygon16) {
-            gdi.polyPolygon(list);
+            dc.polyPolygon(list);
         } else {
             for (const QPolygonF& line : list)
-                gdi.polyline(line);
+                dc.polyline(line);
         }
         break;
     }
     case Rectangle: {
         const QRectF r = rectL(in);
         if (in.ok())
-            gdi.rectangle(r);
+            dc.rectangle(r);
         break;
     }
     case Ellipse: {
         const QRectF r = rectL(in);
         if (in.ok())
-            gdi.ellipse(r);
+            dc.ellipse(r);
         break;
     }
     case RoundRect: {
         const QRectF r = rectL(in);
         const QPointF corner = pointL(in);
         if (in.ok())
-            gdi.roundRect(r, corner.x(), corner.y());
+            dc.roundRect(r, corner.x(), corner.y());
         break;
     }
     case Arc:
@@ -428,32 +429,32 @@ void playRecord(std::uint32_t type, ByteReader rec, GdiContext& gdi)
         const QPointF end = pointL(in);
         if (!in.ok())
             break;
-        gdi.arc(r, start, end,
-                type == Arc   ? GdiContext::ArcKind::Arc
-                : type == Pie ? GdiContext::ArcKind::Pie
-                              : GdiContext::ArcKind::Chord);
+        dc.arc(r, start, end,
+               type == Arc   ? MetafileContext::ArcKind::Arc
+               : type == Pie ? MetafileContext::ArcKind::Pie
+                             : MetafileContext::ArcKind::Chord);
         break;
     }
     case BeginPath:
-        gdi.beginPath();
+        dc.beginPath();
         break;
     case EndPath:
-        gdi.endPath();
+        dc.endPath();
         break;
     case CloseFigure:
-        gdi.closeFigure();
+        dc.closeFigure();
         break;
     case FillPath:
-        gdi.fillPath();
+        dc.fillPath();
         break;
     case StrokePath:
-        gdi.strokePath();
+        dc.strokePath();
         break;
     case StrokeAndFillPath:
-        gdi.strokeAndFillPath();
+        dc.strokeAndFillPath();
         break;
     case AbortPath:
-        gdi.abortPath();
+        dc.abortPath();
         break;
     case ExtTextOutA:
     case ExtTextOutW: {
@@ -480,10 +481,10 @@ void playRecord(std::uint32_t type, ByteReader rec, GdiContext& gdi)
             for (std::uint32_t i = 0; i < chars; ++i)
                 string.append(QChar(char16_t(text.u16())));
         } else {
-            string = gdi.decodeText(
+            string = dc.decodeText(
                 QByteArray(reinterpret_cast<const char*>(text.data()), qsizetype(chars)));
         }
-        gdi.textOut(reference, string, options, &rect);
+        dc.textOut(reference, string, options, &rect);
         break;
     }
     case BitBlt:
@@ -505,8 +506,8 @@ void playRecord(std::uint32_t type, ByteReader rec, GdiContext& gdi)
         const QImage image = recordBitmap(rec, offBmi, cbBmi, offBits, cbBits);
         if (cbBmi != 0 && image.isNull())
             break;
-        gdi.bitBlt(QRectF(xDest, yDest, cxDest, cyDest), image, QRectF(xSrc, ySrc, cxSrc, cySrc),
-                   rop);
+        dc.bitBlt(QRectF(xDest, yDest, cxDest, cyDest), image, QRectF(xSrc, ySrc, cxSrc, cySrc),
+                  rop);
         break;
     }
     case StretchDiBits:
@@ -534,8 +535,8 @@ void playRecord(std::uint32_t type, ByteReader rec, GdiContext& gdi)
         double top = ySrc;
         if (storedHeight > 0)
             top = image.height() - ySrc - cySrc;
-        gdi.bitBlt(QRectF(xDest, yDest, cxDest, cyDest), image, QRectF(xSrc, top, cxSrc, cySrc),
-                   rop);
+        dc.bitBlt(QRectF(xDest, yDest, cxDest, cyDest), image, QRectF(xSrc, top, cxSrc, cySrc),
+                  rop);
         break;
     }
     default:
@@ -545,7 +546,7 @@ void playRecord(std::uint32_t type, ByteReader rec, GdiContext& gdi)
 
 } // namespace
 
-void EmfPlayer::play(ByteReader records, GdiContext& gdi)
+void EmfPlayer::play(ByteReader records, MetafileContext& dc)
 {
     while (records.has(8)) {
         const std::size_t at = records.pos();
@@ -556,7 +557,7 @@ void EmfPlayer::play(ByteReader records, GdiContext& gdi)
         if (type == Eof)
             break;
         if (type != Header)
-            playRecord(type, records.slice(at, size), gdi);
+            playRecord(type, records.slice(at, size), dc);
         records.seek(at + size);
     }
 }

@@ -4,13 +4,13 @@
 
 namespace kelvora {
 
-class GdiContext;
+class MetafileContext;
 
 // Plays the records of an enhanced metafile, the header record included.
 class EmfPlayer
 {
 public:
-    static void play(ByteReader records, GdiContext& gdi);
+    static void play(ByteReader records, MetafileContext& dc);
 };
 
 } // namespace kelvora

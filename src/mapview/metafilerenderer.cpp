@@ -2,7 +2,7 @@
 
 #include "emfplayer.h"
 #include "failure.h"
-#include "gdicontext.h"
+#include "metafilecontext.h"
 #include "rasterpicture.h"
 #include "wmfplayer.h"
 
@@ -113,18 +113,18 @@ void MetafileRenderer::render(QPainter& painter, const QRectF& target) const
     const double sy = target.height() / frame_.height();
     const QTransform deviceToTarget(sx, 0, 0, sy, target.x() - frame_.x() * sx,
                                     target.y() - frame_.y() * sy);
-    GdiContext gdi(painter, deviceToTarget, unitsPerMmX_, unitsPerMmY_, objects_);
+    MetafileContext dc(painter, deviceToTarget, unitsPerMmX_, unitsPerMmY_, objects_);
     const ByteReader records = data_.slice(recordsAt_, data_.size() - recordsAt_);
     if (kind_ == Kind::Wmf) {
         // A player maps the window onto the frame until the file says
         // otherwise.
-        gdi.setWindowOrg(frame_.x(), frame_.y());
-        gdi.setWindowExt(frame_.width(), frame_.height());
-        gdi.setViewportOrg(frame_.x(), frame_.y());
-        gdi.setViewportExt(frame_.width(), frame_.height());
-        WmfPlayer::play(records, gdi);
+        dc.setWindowOrg(frame_.x(), frame_.y());
+        dc.setWindowExt(frame_.width(), frame_.height());
+        dc.setViewportOrg(frame_.x(), frame_.y());
+        dc.setViewportExt(frame_.width(), frame_.height());
+        WmfPlayer::play(records, dc);
     } else {
-        EmfPlayer::play(records, gdi);
+        EmfPlayer::play(records, dc);
     }
 }
 

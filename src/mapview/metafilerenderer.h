@@ -9,7 +9,7 @@ class QPainter;
 
 namespace kelvora {
 
-// A Windows metafile (WMF, with or without its placeable header, or EMF)
+// A metafile (WMF, with or without its placeable header, or EMF)
 // held in memory: its size and the drawing of its records. Records are read
 // bounds-checked; records it does not know, or finds damaged, are skipped.
 class MetafileRenderer

@@ -1,7 +1,7 @@
 #include "wmfplayer.h"
 
 #include "dibdecoder.h"
-#include "gdicontext.h"
+#include "metafilecontext.h"
 
 #include <QPolygonF>
 #include <vector>
@@ -91,67 +91,67 @@ QPolygonF points(ByteReader& in, std::size_t count)
     return result;
 }
 
-void playRecord(std::uint16_t function, ByteReader in, GdiContext& gdi)
+void playRecord(std::uint16_t function, ByteReader in, MetafileContext& dc)
 {
     switch (function) {
     case SaveDc:
-        gdi.save();
+        dc.save();
         break;
     case RestoreDc:
-        gdi.restore(in.i16());
+        dc.restore(in.i16());
         break;
     case SetBkMode:
-        gdi.setBkMode(in.u16());
+        dc.setBkMode(in.u16());
         break;
     case SetMapMode:
-        gdi.setMapMode(in.u16());
+        dc.setMapMode(in.u16());
         break;
     case SetPolyFillMode:
-        gdi.setPolyFillMode(in.u16());
+        dc.setPolyFillMode(in.u16());
         break;
     case SetTextAlign:
-        gdi.setTextAlign(in.u16());
+        dc.setTextAlign(in.u16());
         break;
     case SetBkColor:
-        gdi.setBkColor(GdiContext::colorRef(in.u32()));
+        dc.setBkColor(MetafileContext::colorRef(in.u32()));
         break;
     case SetTextColor:
-        gdi.setTextColor(GdiContext::colorRef(in.u32()));
+        dc.setTextColor(MetafileContext::colorRef(in.u32()));
         break;
     case SetWindowOrg: {
         const QPointF p = yx(in);
         if (in.ok())
-            gdi.setWindowOrg(p.x(), p.y());
+            dc.setWindowOrg(p.x(), p.y());
         break;
     }
     case SetWindowExt: {
         const QPointF p = yx(in);
         if (in.ok())
-            gdi.setWindowExt(p.x(), p.y());
+            dc.setWindowExt(p.x(), p.y());
         break;
     }
     case SetViewportOrg: {
         const QPointF p = yx(in);
         if (in.ok())
-            gdi.setViewportOrg(p.x(), p.y());
+            dc.setViewportOrg(p.x(), p.y());
         break;
     }
     case SetViewportExt: {
         const QPointF p = yx(in);
         if (in.ok())
-            gdi.setViewportExt(p.x(), p.y());
+            dc.setViewportExt(p.x(), p.y());
         break;
     }
     case OffsetWindowOrg: {
         const QPointF p = yx(in);
         if (in.ok())
-            gdi.offsetWindowOrg(p.x(), p.y());
+            dc.offsetWindowOrg(p.x(), p.y());
         break;
     }
     case OffsetViewportOrg: {
         const QPointF p = yx(in);
         if (in.ok())
-            gdi.offsetViewportOrg(p.x(), p.y());
+            dc.offsetViewportOrg(p.x(), p.y());
         break;
     }
     case ScaleWindowExt:
@@ -160,28 +160,28 @@ void playRecord(std::uint16_t function, ByteReader in, GdiContext& gdi)
         if (!in.ok())
             break;
         if (function == ScaleWindowExt)
-            gdi.scaleWindowExt(xNum, xDen, yNum, yDen);
+            dc.scaleWindowExt(xNum, xDen, yNum, yDen);
         else
-            gdi.scaleViewportExt(xNum, xDen, yNum, yDen);
+            dc.scaleViewportExt(xNum, xDen, yNum, yDen);
         break;
     }
     case MoveTo: {
         const QPointF p = yx(in);
         if (in.ok())
-            gdi.moveTo(p);
+            dc.moveTo(p);
         break;
     }
     case LineTo: {
         const QPointF p = yx(in);
         if (in.ok())
-            gdi.lineTo(p);
+            dc.lineTo(p);
         break;
     }
     case SetPixel: {
-        const QColor color = GdiContext::colorRef(in.u32());
+        const QColor color = MetafileContext::colorRef(in.u32());
         const QPointF p = yx(in);
         if (in.ok())
-            gdi.setPixel(p, color);
+            dc.setPixel(p, color);
         break;
     }
     case Polygon:
@@ -191,9 +191,9 @@ void playRecord(std::uint16_t function, ByteReader in, GdiContext& gdi)
         if (!in.ok() || std::size_t(poly.size()) != count)
             break;
         if (function == Polygon)
-            gdi.polygon(poly);
+            dc.polygon(poly);
         else
-            gdi.polyline(poly);
+            dc.polyline(poly);
         break;
     }
     case PolyPolygon: {
@@ -212,32 +212,32 @@ void playRecord(std::uint16_t function, ByteReader in, GdiContext& gdi)
         list.reserve(polys);
         for (std::size_t c : counts)
             list.push_back(points(in, c));
-        gdi.polyPolygon(list);
+        dc.polyPolygon(list);
         break;
     }
     case Rectangle: {
         const QRectF r = rectBrtl(in);
         if (in.ok())
-            gdi.rectangle(r);
+            dc.rectangle(r);
         break;
     }
     case Ellipse: {
         const QRectF r = rectBrtl(in);
         if (in.ok())
-            gdi.ellipse(r);
+            dc.ellipse(r);
         break;
     }
     case IntersectClipRect: {
         const QRectF r = rectBrtl(in);
         if (in.ok())
-            gdi.intersectClip(r);
+            dc.intersectClip(r);
         break;
     }
     case RoundRect: {
         const double h = in.i16(), w = in.i16();
         const QRectF r = rectBrtl(in);
         if (in.ok())
-            gdi.roundRect(r, w, h);
+            dc.roundRect(r, w, h);
         break;
     }
     case Arc:
@@ -248,10 +248,10 @@ void playRecord(std::uint16_t function, ByteReader in, GdiContext& gdi)
         const QRectF r = rectBrtl(in);
         if (!in.ok())
             break;
-        gdi.arc(r, start, end,
-                function == Arc   ? GdiContext::ArcKind::Arc
-                : function == Pie ? GdiContext::ArcKind::Pie
-                                  : GdiContext::ArcKind::Chord);
+        dc.arc(r, start, end,
+               function == Arc   ? MetafileContext::ArcKind::Arc
+               : function == Pie ? MetafileContext::ArcKind::Pie
+                                 : MetafileContext::ArcKind::Chord);
         break;
     }
     case TextOut: {
@@ -263,7 +263,7 @@ void playRecord(std::uint16_t function, ByteReader in, GdiContext& gdi)
         in.skip((length + 1) / 2 * 2);
         const QPointF p = yx(in);
         if (in.ok())
-            gdi.textOut(p, gdi.decodeText(bytes), 0, nullptr);
+            dc.textOut(p, dc.decodeText(bytes), 0, nullptr);
         break;
     }
     case ExtTextOut: {
@@ -281,7 +281,7 @@ void playRecord(std::uint16_t function, ByteReader in, GdiContext& gdi)
             break;
         const QByteArray bytes(reinterpret_cast<const char*>(in.data() + in.pos()),
                                qsizetype(length));
-        gdi.textOut(p, gdi.decodeText(bytes), options, hasRect ? &rect : nullptr);
+        dc.textOut(p, dc.decodeText(bytes), options, hasRect ? &rect : nullptr);
         break;
     }
     case CreatePenIndirect: {
@@ -289,30 +289,30 @@ void playRecord(std::uint16_t function, ByteReader in, GdiContext& gdi)
         const double width = in.i16();
         in.i16();
         const std::uint32_t color = in.u32();
-        GdiContext::Object object;
-        object.type = GdiContext::Object::Pen;
-        object.pen = GdiContext::makePen(style, width, GdiContext::colorRef(color));
-        gdi.addObject(object);
+        MetafileContext::Object object;
+        object.type = MetafileContext::Object::Pen;
+        object.pen = MetafileContext::makePen(style, width, MetafileContext::colorRef(color));
+        dc.addObject(object);
         break;
     }
     case CreateBrushIndirect: {
         const std::uint16_t style = in.u16();
         const std::uint32_t color = in.u32();
         const std::uint16_t hatch = in.u16();
-        GdiContext::Object object;
-        object.type = GdiContext::Object::Brush;
-        object.brush = GdiContext::makeBrush(style, GdiContext::colorRef(color), hatch);
-        gdi.addObject(object);
+        MetafileContext::Object object;
+        object.type = MetafileContext::Object::Brush;
+        object.brush = MetafileContext::makeBrush(style, MetafileContext::colorRef(color), hatch);
+        dc.addObject(object);
         break;
     }
     case DibCreatePatternBrush: {
         in.u16(); // style
         in.u16(); // colour usage
-        GdiContext::Object object;
-        object.type = GdiContext::Object::Brush;
+        MetafileContext::Object object;
+        object.type = MetafileContext::Object::Brush;
         const QImage pattern = DibDecoder::decodePacked(in.slice(in.pos(), in.remaining()));
         object.brush = pattern.isNull() ? QBrush(Qt::gray) : QBrush(pattern);
-        gdi.addObject(object);
+        dc.addObject(object);
         break;
     }
     case CreateFontIndirect: {
@@ -333,31 +333,31 @@ void playRecord(std::uint16_t function, ByteReader in, GdiContext& gdi)
                 break;
             face.append(c);
         }
-        gdi.addObject(GdiContext::makeFont(height, escapement, weight, italic, underline, strikeOut,
-                                           charset, QString::fromLatin1(face)));
+        dc.addObject(MetafileContext::makeFont(height, escapement, weight, italic, underline,
+                                               strikeOut, charset, QString::fromLatin1(face)));
         break;
     }
     case CreatePalette:
     case CreatePatternBrush:
     case CreateRegion: {
         // Kept as placeholders so that later objects land in their slots.
-        GdiContext::Object object;
-        object.type = GdiContext::Object::Other;
-        gdi.addObject(object);
+        MetafileContext::Object object;
+        object.type = MetafileContext::Object::Other;
+        dc.addObject(object);
         break;
     }
     case SelectObject:
-        gdi.selectObject(in.u16());
+        dc.selectObject(in.u16());
         break;
     case DeleteObject:
-        gdi.deleteObject(in.u16());
+        dc.deleteObject(in.u16());
         break;
     case PatBlt: {
         const std::uint32_t rop = in.u32();
         const double h = in.i16(), w = in.i16();
         const QPointF p = yx(in);
         if (in.ok())
-            gdi.bitBlt(QRectF(p.x(), p.y(), w, h), QImage(), QRectF(), rop);
+            dc.bitBlt(QRectF(p.x(), p.y(), w, h), QImage(), QRectF(), rop);
         break;
     }
     case StretchDib:
@@ -391,7 +391,7 @@ void playRecord(std::uint16_t function, ByteReader in, GdiContext& gdi)
         if (!in.ok())
             break;
         if (withoutBitmap) {
-            gdi.bitBlt(QRectF(p.x(), p.y(), dstW, dstH), QImage(), QRectF(), rop);
+            dc.bitBlt(QRectF(p.x(), p.y(), dstW, dstH), QImage(), QRectF(), rop);
             break;
         }
         const QImage image = DibDecoder::decodePacked(in.slice(in.pos(), in.remaining()));
@@ -401,7 +401,7 @@ void playRecord(std::uint16_t function, ByteReader in, GdiContext& gdi)
         const std::int32_t storedHeight = std::int32_t(in.slice(in.pos() + 8, 4).u32());
         if (function == StretchDib && storedHeight > 0)
             srcY = image.height() - srcY - srcH;
-        gdi.bitBlt(QRectF(p.x(), p.y(), dstW, dstH), image, QRectF(srcX, srcY, srcW, srcH), rop);
+        dc.bitBlt(QRectF(p.x(), p.y(), dstW, dstH), image, QRectF(srcX, srcY, srcW, srcH), rop);
         break;
     }
     default:
@@ -433,7 +433,7 @@ QRectF WmfPlayer::windowFrame(ByteReader records)
     return QRectF();
 }
 
-void WmfPlayer::play(ByteReader records, GdiContext& gdi)
+void WmfPlayer::play(ByteReader records, MetafileContext& dc)
 {
     while (records.has(6)) {
         const std::size_t at = records.pos();
@@ -441,7 +441,7 @@ void WmfPlayer::play(ByteReader records, GdiContext& gdi)
         const std::uint16_t function = records.u16();
         if (words < 3 || function == Eof || std::size_t(words) * 2 > records.size() - at)
             break;
-        playRecord(function, records.slice(at + 6, std::size_t(words) * 2 - 6), gdi);
+        playRecord(function, records.slice(at + 6, std::size_t(words) * 2 - 6), dc);
         records.seek(at + std::size_t(words) * 2);
     }
 }

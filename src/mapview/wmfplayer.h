@@ -6,9 +6,9 @@
 
 namespace kelvora {
 
-class GdiContext;
+class MetafileContext;
 
-// Plays the records of a 16-bit Windows metafile.
+// Plays the records of a 16-bit metafile (WMF).
 class WmfPlayer
 {
 public:
@@ -16,7 +16,7 @@ public:
     // a file without a placeable header; an empty rectangle when there is
     // none.
     static QRectF windowFrame(ByteReader records);
-    static void play(ByteReader records, GdiContext& gdi);
+    static void play(ByteReader records, MetafileContext& dc);
 };
 
 } // namespace kelvora

@@ -159,7 +159,7 @@ TEST_F(MapPictureTest, DecodesGreyJpeg)
     EXPECT_TRUE(near(picture.image().pixel(5, 5), qRgb(200, 200, 200), 3));
 }
 
-TEST_F(MapPictureTest, DecodesAdobeCmykJpeg)
+TEST_F(MapPictureTest, DecodesInvertedCmykJpeg)
 {
     // Red: no cyan, full magenta and yellow, no black; stored inverted.
     const unsigned char inverted[4] = {255, 0, 0, 255};

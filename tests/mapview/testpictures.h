@@ -9,8 +9,8 @@ namespace kelvora::test {
 
 // Picture files the tests build themselves.
 QByteArray encodeJpeg(const QImage& image, int quality = 95);
-// A CMYK JPEG of one colour, the four values stored as given (Adobe files
-// store them inverted).
+// A CMYK JPEG of one colour, the four values stored as given (a file with
+// the APP14 marker, as libjpeg writes it, stores them inverted).
 QByteArray encodeCmykJpeg(int width, int height, const unsigned char cmyk[4]);
 QByteArray encodeWithQt(const QImage& image, const char* format);
 // A GIF of up to four colours, LZW-coded with a clear code every two pixels

@@ -1,4 +1,4 @@
-#include "gdicontext.h"
+#include "metafilecontext.h"
 
 #include "windows1251.h"
 
@@ -49,8 +49,9 @@ QPainter::CompositionMode modeFor(std::uint32_t rop)
 
 } // namespace
 
-GdiContext::GdiContext(QPainter& painter, const QTransform& deviceToTarget,
-                       double deviceUnitsPerMmX, double deviceUnitsPerMmY, std::size_t objectSlots)
+MetafileContext::MetafileContext(QPainter& painter, const QTransform& deviceToTarget,
+                                 double deviceUnitsPerMmX, double deviceUnitsPerMmY,
+                                 std::size_t objectSlots)
     : painter_(painter), deviceToTarget_(deviceToTarget), unitsPerMmX_(deviceUnitsPerMmX),
       unitsPerMmY_(deviceUnitsPerMmY), objects_(objectSlots)
 {
@@ -61,19 +62,19 @@ GdiContext::GdiContext(QPainter& painter, const QTransform& deviceToTarget,
     painter_.setRenderHint(QPainter::SmoothPixmapTransform, true);
 }
 
-GdiContext::~GdiContext()
+MetafileContext::~MetafileContext()
 {
     for (; painterSaves_ > 0; --painterSaves_)
         painter_.restore();
     painter_.restore();
 }
 
-QColor GdiContext::colorRef(std::uint32_t value)
+QColor MetafileContext::colorRef(std::uint32_t value)
 {
     return QColor(int(value & 0xff), int((value >> 8) & 0xff), int((value >> 16) & 0xff));
 }
 
-QPen GdiContext::makePen(std::uint32_t style, double width, QColor color)
+QPen MetafileContext::makePen(std::uint32_t style, double width, QColor color)
 {
     QPen pen(color, std::max(0.0, width));
     switch (style & 0x0f) {
@@ -121,7 +122,7 @@ QPen GdiContext::makePen(std::uint32_t style, double width, QColor color)
     return pen;
 }
 
-QBrush GdiContext::makeBrush(std::uint32_t style, QColor color, std::uint32_t hatch)
+QBrush MetafileContext::makeBrush(std::uint32_t style, QColor color, std::uint32_t hatch)
 {
     switch (style) {
     case 1: // null
@@ -137,9 +138,9 @@ QBrush GdiContext::makeBrush(std::uint32_t style, QColor color, std::uint32_t ha
     }
 }
 
-GdiContext::Object GdiContext::makeFont(double height, double escapement, int weight, bool italic,
-                                        bool underline, bool strikeOut, int charset,
-                                        const QString& face)
+MetafileContext::Object MetafileContext::makeFont(double height, double escapement, int weight,
+                                                  bool italic, bool underline, bool strikeOut,
+                                                  int charset, const QString& face)
 {
     Object object;
     object.type = Object::Font;
@@ -155,7 +156,7 @@ GdiContext::Object GdiContext::makeFont(double height, double escapement, int we
     return object;
 }
 
-void GdiContext::addObject(const Object& object)
+void MetafileContext::addObject(const Object& object)
 {
     for (Object& slot : objects_) {
         if (slot.type == Object::None) {
@@ -165,13 +166,13 @@ void GdiContext::addObject(const Object& object)
     }
 }
 
-void GdiContext::setObject(std::uint32_t index, const Object& object)
+void MetafileContext::setObject(std::uint32_t index, const Object& object)
 {
     if (index < objects_.size())
         objects_[index] = object;
 }
 
-void GdiContext::selectObject(std::uint32_t index)
+void MetafileContext::selectObject(std::uint32_t index)
 {
     if (index >= objects_.size())
         return;
@@ -191,7 +192,7 @@ void GdiContext::selectObject(std::uint32_t index)
     }
 }
 
-void GdiContext::selectStock(std::uint32_t id)
+void MetafileContext::selectStock(std::uint32_t id)
 {
     switch (id) {
     case 0:
@@ -234,68 +235,68 @@ void GdiContext::selectStock(std::uint32_t id)
     }
 }
 
-void GdiContext::deleteObject(std::uint32_t index)
+void MetafileContext::deleteObject(std::uint32_t index)
 {
     if (index < objects_.size())
         objects_[index] = Object();
 }
 
-void GdiContext::setMapMode(int mode)
+void MetafileContext::setMapMode(int mode)
 {
     if (mode >= Text && mode <= Anisotropic)
         state_.mapMode = mode;
 }
 
-void GdiContext::setWindowOrg(double x, double y)
+void MetafileContext::setWindowOrg(double x, double y)
 {
     state_.windowOrg = QPointF(x, y);
 }
 
-void GdiContext::setWindowExt(double x, double y)
+void MetafileContext::setWindowExt(double x, double y)
 {
     if (x != 0 && y != 0)
         state_.windowExt = QPointF(x, y);
 }
 
-void GdiContext::setViewportOrg(double x, double y)
+void MetafileContext::setViewportOrg(double x, double y)
 {
     state_.viewportOrg = QPointF(x, y);
 }
 
-void GdiContext::setViewportExt(double x, double y)
+void MetafileContext::setViewportExt(double x, double y)
 {
     if (x != 0 && y != 0)
         state_.viewportExt = QPointF(x, y);
 }
 
-void GdiContext::offsetWindowOrg(double dx, double dy)
+void MetafileContext::offsetWindowOrg(double dx, double dy)
 {
     state_.windowOrg += QPointF(dx, dy);
 }
 
-void GdiContext::offsetViewportOrg(double dx, double dy)
+void MetafileContext::offsetViewportOrg(double dx, double dy)
 {
     state_.viewportOrg += QPointF(dx, dy);
 }
 
-void GdiContext::scaleWindowExt(double xNum, double xDen, double yNum, double yDen)
+void MetafileContext::scaleWindowExt(double xNum, double xDen, double yNum, double yDen)
 {
     if (xDen != 0 && yDen != 0)
         setWindowExt(state_.windowExt.x() * xNum / xDen, state_.windowExt.y() * yNum / yDen);
 }
 
-void GdiContext::scaleViewportExt(double xNum, double xDen, double yNum, double yDen)
+void MetafileContext::scaleViewportExt(double xNum, double xDen, double yNum, double yDen)
 {
     if (xDen != 0 && yDen != 0)
         setViewportExt(state_.viewportExt.x() * xNum / xDen, state_.viewportExt.y() * yNum / yDen);
 }
 
-void GdiContext::setWorldTransform(const QTransform& world)
+void MetafileContext::setWorldTransform(const QTransform& world)
 {
     state_.world = world;
 }
 
-void GdiContext::modifyWorldTransform(const QTransform& xform, std::uint32_t mode)
+void MetafileContext::modifyWorldTransform(const QTransform& xform, std::uint32_t mode)
 {
     switch (mode) {
     case 1:
@@ -315,7 +316,7 @@ void GdiContext::modifyWorldTransform(const QTransform& xform, std::uint32_t mod
     }
 }
 
-QTransform GdiContext::pageTransform() const
+QTransform MetafileContext::pageTransform() const
 {
     double sx = 1, sy = 1;
     const double mm[] = {0, 0, 0.1, 0.01, 0.254, 0.0254, 25.4 / 1440};
@@ -341,7 +342,7 @@ QTransform GdiContext::pageTransform() const
                       state_.viewportOrg.y() - state_.windowOrg.y() * sy);
 }
 
-bool GdiContext::applyTransform()
+bool MetafileContext::applyTransform()
 {
     const QTransform full = state_.world * pageTransform() * deviceToTarget_;
     if (!finiteTransform(full))
@@ -350,7 +351,7 @@ bool GdiContext::applyTransform()
     return true;
 }
 
-void GdiContext::save()
+void MetafileContext::save()
 {
     if (saved_.size() >= 1024)
         return;
@@ -359,7 +360,7 @@ void GdiContext::save()
     ++painterSaves_;
 }
 
-void GdiContext::restore(int which)
+void MetafileContext::restore(int which)
 {
     // Negative counts back from the last save; positive names a save level.
     std::size_t keep = 0;
@@ -383,7 +384,7 @@ void GdiContext::restore(int which)
     }
 }
 
-void GdiContext::intersectClip(const QRectF& rect)
+void MetafileContext::intersectClip(const QRectF& rect)
 {
     if (!sane(rect) || !applyTransform())
         return;
@@ -391,12 +392,12 @@ void GdiContext::intersectClip(const QRectF& rect)
                          painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
 }
 
-void GdiContext::resetClip()
+void MetafileContext::resetClip()
 {
     painter_.setClipping(false);
 }
 
-void GdiContext::drawShape(const QPainterPath& path, bool fill, bool stroke)
+void MetafileContext::drawShape(const QPainterPath& path, bool fill, bool stroke)
 {
     if (inPath_) {
         path_.addPath(path);
@@ -413,14 +414,14 @@ void GdiContext::drawShape(const QPainterPath& path, bool fill, bool stroke)
         painter_.strokePath(path, state_.pen);
 }
 
-void GdiContext::moveTo(QPointF p)
+void MetafileContext::moveTo(QPointF p)
 {
     state_.position = p;
     if (inPath_)
         path_.moveTo(p);
 }
 
-void GdiContext::lineTo(QPointF p)
+void MetafileContext::lineTo(QPointF p)
 {
     if (inPath_) {
         if (path_.elementCount() == 0)
@@ -434,7 +435,7 @@ void GdiContext::lineTo(QPointF p)
     state_.position = p;
 }
 
-void GdiContext::polyline(const QPolygonF& points)
+void MetafileContext::polyline(const QPolygonF& points)
 {
     if (points.size() < 2)
         return;
@@ -443,13 +444,13 @@ void GdiContext::polyline(const QPolygonF& points)
     drawShape(path, false, true);
 }
 
-void GdiContext::polylineTo(const QPolygonF& points)
+void MetafileContext::polylineTo(const QPolygonF& points)
 {
     for (const QPointF& p : points)
         lineTo(p);
 }
 
-void GdiContext::polygon(const QPolygonF& points)
+void MetafileContext::polygon(const QPolygonF& points)
 {
     if (points.size() < 2)
         return;
@@ -459,7 +460,7 @@ void GdiContext::polygon(const QPolygonF& points)
     drawShape(path, true, true);
 }
 
-void GdiContext::polyPolygon(const std::vector<QPolygonF>& polygons)
+void MetafileContext::polyPolygon(const std::vector<QPolygonF>& polygons)
 {
     QPainterPath path;
     for (const QPolygonF& points : polygons) {
@@ -471,7 +472,7 @@ void GdiContext::polyPolygon(const std::vector<QPolygonF>& polygons)
     drawShape(path, true, true);
 }
 
-void GdiContext::polyBezier(const QPolygonF& points, bool fromCurrent)
+void MetafileContext::polyBezier(const QPolygonF& points, bool fromCurrent)
 {
     QPainterPath path;
     qsizetype i = 0;
@@ -496,7 +497,7 @@ void GdiContext::polyBezier(const QPolygonF& points, bool fromCurrent)
     drawShape(path, false, true);
 }
 
-void GdiContext::rectangle(const QRectF& rect)
+void MetafileContext::rectangle(const QRectF& rect)
 {
     if (!sane(rect))
         return;
@@ -505,7 +506,7 @@ void GdiContext::rectangle(const QRectF& rect)
     drawShape(path, true, true);
 }
 
-void GdiContext::roundRect(const QRectF& rect, double width, double height)
+void MetafileContext::roundRect(const QRectF& rect, double width, double height)
 {
     if (!sane(rect))
         return;
@@ -514,7 +515,7 @@ void GdiContext::roundRect(const QRectF& rect, double width, double height)
     drawShape(path, true, true);
 }
 
-void GdiContext::ellipse(const QRectF& rect)
+void MetafileContext::ellipse(const QRectF& rect)
 {
     if (!sane(rect))
         return;
@@ -523,7 +524,7 @@ void GdiContext::ellipse(const QRectF& rect)
     drawShape(path, true, true);
 }
 
-void GdiContext::arc(const QRectF& rect, QPointF start, QPointF end, ArcKind kind)
+void MetafileContext::arc(const QRectF& rect, QPointF start, QPointF end, ArcKind kind)
 {
     if (!sane(rect))
         return;
@@ -552,14 +553,14 @@ void GdiContext::arc(const QRectF& rect, QPointF start, QPointF end, ArcKind kin
     drawShape(path, kind != ArcKind::Arc, true);
 }
 
-void GdiContext::setPixel(QPointF p, QColor color)
+void MetafileContext::setPixel(QPointF p, QColor color)
 {
     if (inPath_ || !applyTransform())
         return;
     painter_.fillRect(QRectF(p, QSizeF(1, 1)), color);
 }
 
-QString GdiContext::decodeText(const QByteArray& bytes) const
+QString MetafileContext::decodeText(const QByteArray& bytes) const
 {
     // Western and symbol fonts are Latin-1; any other charset is taken as the
     // Cyrillic code page the program's maps are made with.
@@ -569,8 +570,8 @@ QString GdiContext::decodeText(const QByteArray& bytes) const
     return fromWindows1251(bytes);
 }
 
-void GdiContext::textOut(QPointF reference, const QString& text, std::uint32_t options,
-                         const QRectF* rect)
+void MetafileContext::textOut(QPointF reference, const QString& text, std::uint32_t options,
+                              const QRectF* rect)
 {
     if (inPath_ || !applyTransform())
         return;
@@ -638,8 +639,8 @@ void GdiContext::textOut(QPointF reference, const QString& text, std::uint32_t o
     }
 }
 
-void GdiContext::bitBlt(const QRectF& dest, const QImage& image, const QRectF& source,
-                        std::uint32_t rop)
+void MetafileContext::bitBlt(const QRectF& dest, const QImage& image, const QRectF& source,
+                             std::uint32_t rop)
 {
     if (inPath_ || !sane(dest) || !sane(source) || !applyTransform())
         return;
@@ -669,13 +670,13 @@ void GdiContext::bitBlt(const QRectF& dest, const QImage& image, const QRectF& s
     painter_.restore();
 }
 
-void GdiContext::beginPath()
+void MetafileContext::beginPath()
 {
     inPath_ = true;
     path_ = QPainterPath();
 }
 
-void GdiContext::endPath()
+void MetafileContext::endPath()
 {
     if (!inPath_)
         return;
@@ -684,20 +685,20 @@ void GdiContext::endPath()
     path_ = QPainterPath();
 }
 
-void GdiContext::closeFigure()
+void MetafileContext::closeFigure()
 {
     if (inPath_)
         path_.closeSubpath();
 }
 
-void GdiContext::abortPath()
+void MetafileContext::abortPath()
 {
     inPath_ = false;
     path_ = QPainterPath();
     finishedPath_ = QPainterPath();
 }
 
-void GdiContext::fillPath()
+void MetafileContext::fillPath()
 {
     if (inPath_)
         endPath();
@@ -705,7 +706,7 @@ void GdiContext::fillPath()
     finishedPath_ = QPainterPath();
 }
 
-void GdiContext::strokePath()
+void MetafileContext::strokePath()
 {
     if (inPath_)
         endPath();
@@ -713,7 +714,7 @@ void GdiContext::strokePath()
     finishedPath_ = QPainterPath();
 }
 
-void GdiContext::strokeAndFillPath()
+void MetafileContext::strokeAndFillPath()
 {
     if (inPath_)
         endPath();

@@ -18,7 +18,7 @@ namespace kelvora {
 // The drawing state a metafile changes record by record (mapping, objects,
 // colours, current position, path) and the drawing calls both metafile kinds
 // share, in logical coordinates, onto a QPainter.
-class GdiContext
+class MetafileContext
 {
 public:
     enum MapMode {
@@ -45,11 +45,11 @@ public:
 
     // `deviceToTarget` maps device units to painter coordinates;
     // `deviceUnitsPerMm` gives the fixed mapping modes their scale.
-    GdiContext(QPainter& painter, const QTransform& deviceToTarget, double deviceUnitsPerMmX,
-               double deviceUnitsPerMmY, std::size_t objectSlots);
-    ~GdiContext();
-    GdiContext(const GdiContext&) = delete;
-    GdiContext& operator=(const GdiContext&) = delete;
+    MetafileContext(QPainter& painter, const QTransform& deviceToTarget, double deviceUnitsPerMmX,
+                    double deviceUnitsPerMmY, std::size_t objectSlots);
+    ~MetafileContext();
+    MetafileContext(const MetafileContext&) = delete;
+    MetafileContext& operator=(const MetafileContext&) = delete;
 
     static QColor colorRef(std::uint32_t value);
     static QPen makePen(std::uint32_t style, double width, QColor color);
