@@ -60,6 +60,7 @@ enum : std::uint16_t {
     DibBitBlt = 0x0940,
     ExtTextOut = 0x0A32,
     DibStretchBlt = 0x0B41,
+    SetDibToDev = 0x0D33,
     StretchDib = 0x0F43,
 };
 
@@ -358,6 +359,22 @@ void playRecord(std::uint16_t function, ByteReader in, MetafileContext& dc)
         const QPointF p = yx(in);
         if (in.ok())
             dc.bitBlt(QRectF(p.x(), p.y(), w, h), QImage(), QRectF(), rop);
+        break;
+    }
+    case SetDibToDev: {
+        in.u16(); // colour usage
+        in.u16(); // scan count
+        in.u16(); // start scan
+        const double srcY = in.i16(), srcX = in.i16(), h = in.i16(), w = in.i16();
+        const QPointF p = yx(in);
+        if (!in.ok())
+            break;
+        const QImage image = DibDecoder::decodePacked(in.slice(in.pos(), in.remaining()));
+        if (image.isNull())
+            break;
+        const std::int32_t storedHeight = std::int32_t(in.slice(in.pos() + 8, 4).u32());
+        const double top = storedHeight > 0 ? image.height() - srcY - h : srcY;
+        dc.bitBlt(QRectF(p.x(), p.y(), w, h), image, QRectF(srcX, top, w, h), 0x00CC0020);
         break;
     }
     case StretchDib:

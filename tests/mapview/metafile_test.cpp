@@ -161,6 +161,20 @@ TEST(Metafile, DrawsShapesAndStretchedBitmapsAtTheFrameSize)
     }
 }
 
+TEST(Metafile, CopiesABitmapPartUnscaled)
+{
+    // The bottom row of the 2 x 2 bitmap (blue) to 10,10, one to one.
+    WmfBuilder wmf(0, 0, 100, 50, 96, 0);
+    Bytes copy;
+    copy.u16(0).u16(2).u16(0).i16(0).i16(0).i16(1).i16(2).i16(10).i16(10).raw(quadDib());
+    wmf.recordBytes(0x0D33, copy.data());
+    const QImage image = fromBytes(wmf.finish(), "wmf").image();
+    EXPECT_EQ(image.pixel(10, 10), blue);
+    EXPECT_EQ(image.pixel(11, 10), blue);
+    EXPECT_EQ(image.pixel(10, 11), white);
+    EXPECT_EQ(image.pixel(12, 10), white);
+}
+
 TEST(Metafile, MapsTheWindowOntoTheFrame)
 {
     const QImage image = fromBytes(wmfScaledWindow(), "wmf").image();
