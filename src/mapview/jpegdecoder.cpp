@@ -2,10 +2,15 @@
 
 #include "failure.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <stop_token>
+#include <sys/mman.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 // jpeglib.h needs FILE and size_t declared before it.
@@ -43,9 +48,35 @@ struct Job
     std::size_t size = 0;
     std::FILE* file = nullptr;
     std::optional<RasterPicture> picture;
+    // Declared after the picture so that it is joined before the picture goes.
+    std::jthread populate;
     std::vector<JSAMPLE> cmykRow;
     bool tooLarge = false;
 };
+
+// Fresh memory costs the kernel far more than decoding into it does; asking
+// it for the pages on a second thread, ahead of the rows, overlaps the two.
+// The content is not touched, so the decoder may catch up at any time.
+constexpr std::size_t populateChunk = std::size_t(16) << 20;
+
+void startPopulating(Job& job)
+{
+    QImage& image = job.picture->image();
+    auto* begin = image.bits();
+    const std::size_t bytes = std::size_t(image.sizeInBytes());
+    if (bytes < 2 * populateChunk)
+        return;
+    job.populate = std::jthread([begin, bytes](std::stop_token stop) {
+        const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));
+        auto* start =
+            reinterpret_cast<unsigned char*>(reinterpret_cast<std::uintptr_t>(begin) / page * page);
+        const std::size_t total = bytes + std::size_t(begin - start);
+        for (std::size_t at = 0; at < total && !stop.stop_requested(); at += populateChunk) {
+            if (madvise(start + at, std::min(populateChunk, total - at), MADV_POPULATE_WRITE) != 0)
+                return;
+        }
+    });
+}
 
 void convertCmykRow(const JSAMPLE* cmyk, std::uint32_t* out, JDIMENSION width, bool inverted)
 {
@@ -82,6 +113,7 @@ void decodeSteps(jpeg_decompress_struct* cinfo, Job* job)
     }
     jpeg_start_decompress(cinfo);
     job->picture.emplace(int(cinfo->output_width), int(cinfo->output_height), QImage::Format_RGB32);
+    startPopulating(*job);
     QImage& image = job->picture->image();
     if (cmyk)
         job->cmykRow.resize(std::size_t(cinfo->output_width) * 4);
