@@ -536,9 +536,20 @@ void TFmain::ToolButton5Click() {}
 void TFmain::MAPSEARCHREFRESHClick() {}
 void TFmain::GoToPoint(int, int) {}
 // The base-file commands fill these in.
-void TFmain::ToolButton14Click() {}
-void TFmain::ToolButton6Click() {}
-void TFmain::ToolButton10Click() {}
+void TFmain::ToolButton14Click()
+{
+    baseCommands_.ToolButton14Click();
+}
+
+void TFmain::ToolButton6Click()
+{
+    baseCommands_.ToolButton6Click();
+}
+
+void TFmain::ToolButton10Click()
+{
+    baseCommands_.ToolButton10Click();
+}
 
 void TFmain::ToolButton12Click()
 {
