@@ -867,14 +867,26 @@ TEST_F(BaseFileTest, SaveWhileFilteredWritesAllAndMakesTheFirstCurrent)
     table.open();
     for (int i = 1; i <= 10; ++i)
         add(table, {i, {}, {}, {}, {}, {}});
+    table.setFilter(QStringLiteral("(X = 4) OR (X = 7)"));
     table.setFiltered(true);
-    table.setCurrentRow(5);
+    ASSERT_EQ(table.recordCount(), 2);
+    table.setCurrentRow(1);
     QSignalSpy resets(&table, &PointTable::reset);
     ASSERT_EQ(load(saved(table), loaded), QString());
     EXPECT_EQ(dump(loaded).size(), 10);
     EXPECT_TRUE(table.filtered());
+    EXPECT_EQ(table.recordCount(), 2);
     EXPECT_EQ(table.currentRow(), 0);
+    EXPECT_EQ(table.fieldByName(u"X").asInteger(), 4);
     EXPECT_EQ(resets.count(), 1);
+
+    // A filter in force when a file is loaded applies to its records at once.
+    loaded.close();
+    loaded.setFilter(QStringLiteral("X > 8"));
+    loaded.setFiltered(true);
+    ASSERT_EQ(load(saved(table), loaded), QString());
+    EXPECT_EQ(loaded.recordCount(), 2);
+    EXPECT_EQ(loaded.fieldByName(u"X").asInteger(), 9);
 
     table.setFiltered(false);
     table.setCurrentRow(5);
