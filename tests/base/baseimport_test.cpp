@@ -537,3 +537,28 @@ TEST_F(BaseImportTest, TheReplaceRuleTakesTheFirstMatchInTheCurrentOrder)
 
 } // namespace
 } // namespace kelvora
+
+namespace kelvora {
+namespace {
+
+TEST_F(BaseImportTest, AMatchHiddenByTheProximityFilterCountsAsAbsent)
+{
+    fill(table, {solace, haven});
+    table.setFilter(QStringLiteral("(X-30)*(X-30)+(Y-40)*(Y-40)<=25"));
+    table.setFiltered(true);
+    ASSERT_EQ(table.recordCount(), 1);
+    choices = {false, true, BaseImport::NameRule::None};
+    questions.replies.enqueue(Reply::Yes);
+
+    const P solaceElsewhere{12, 22, QStringLiteral("Solace"), QStringLiteral("Утеха")};
+    EXPECT_TRUE(runImport(writeBase({solaceElsewhere})));
+    // The hidden Solace is not found, so the point is offered as a new one.
+    ASSERT_EQ(questions.asked.size(), 1u);
+    EXPECT_EQ(questions.asked[0].kind, Add);
+    table.setFilter(QString());
+    table.setFiltered(false);
+    EXPECT_EQ(table.recordCount(), 3);
+}
+
+} // namespace
+} // namespace kelvora
