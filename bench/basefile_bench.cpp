@@ -1,11 +1,11 @@
 // Saving and loading a base of a million points. Set KELVORA_NO_THP=1 to
 // measure with transparent huge pages switched off for the process.
 #include "basefile.h"
+#include "benchdata.h"
 #include "pointtable.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <sys/prctl.h>
@@ -13,43 +13,10 @@
 namespace kelvora {
 namespace {
 
-QString randomName(QRandomGenerator& random)
-{
-    static const QString latin =
-        QStringLiteral("abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ");
-    static const QString cyrillic =
-        QStringLiteral("абвгдеёжзийклмнопрстуфхцчшщъыьэюя АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЭЮЯ");
-    const QString& letters = random.bounded(2) ? latin : cyrillic;
-    const int length = 5 + int(random.bounded(26));
-    QString name(length, Qt::Uninitialized);
-    for (int i = 0; i < length; ++i)
-        name[i] = letters[int(random.bounded(letters.size()))];
-    return name;
-}
-
-// A base of `count` points: Latin and Cyrillic names of 5 to 30 characters,
-// a tenth of the points with a description.
+// A base of `count` points from the shared generator.
 void fill(PointTable& table, int count)
 {
-    QRandomGenerator random(7);
-    table.open();
-    Field x = table.fieldByName(u"X");
-    Field y = table.fieldByName(u"Y");
-    Field name = table.fieldByName(u"NAME_EN");
-    Field russian = table.fieldByName(u"NAME_RUS");
-    Field desc = table.fieldByName(u"DESC");
-    Field processed = table.fieldByName(u"OBR");
-    for (int i = 0; i < count; ++i) {
-        table.append();
-        x.setAsInteger(int(random.bounded(20000)));
-        y.setAsInteger(int(random.bounded(20000)));
-        name.setAsString(randomName(random));
-        russian.setAsString(randomName(random));
-        if (i % 10 == 0)
-            desc.setAsString(randomName(random) + QLatin1Char(' ') + randomName(random));
-        processed.setAsBoolean(i % 3 == 0);
-        table.post();
-    }
+    benchdata::fillTable(table, count);
 }
 
 struct Fixture

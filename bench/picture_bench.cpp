@@ -1,69 +1,24 @@
 // Map pictures: decoding large JPEGs against djpeg on the same file, and
 // drawing one full-HD rectangle of a loaded map at 100 %, 75 %, 50 % and fit.
-// The pictures are made here: a smooth gradient with noise, quality 90.
+// The pictures come from the shared generator: a gradient with noise, quality 90.
+#include "benchdata.h"
 #include "mappicture.h"
 
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-#include <cstdio>
 #include <cstdlib>
-#include <jpeglib.h>
 #include <map>
 #include <memory>
-#include <random>
 #include <vector>
 
 namespace {
 
-QTemporaryDir& workDir()
-{
-    static QTemporaryDir dir;
-    return dir;
-}
-
 QString makeJpeg(int side)
 {
-    static std::map<int, QString> made;
-    if (auto it = made.find(side); it != made.end())
-        return it->second;
-    const QString path = workDir().filePath(QStringLiteral("map%1.jpg").arg(side));
-    FILE* out = std::fopen(QFile::encodeName(path).constData(), "wb");
-    if (!out)
-        std::abort();
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, out);
-    cinfo.image_width = JDIMENSION(side);
-    cinfo.image_height = JDIMENSION(side);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::minstd_rand random(side);
-    std::vector<JSAMPLE> row(std::size_t(side) * 3);
-    for (int y = 0; y < side; ++y) {
-        for (int x = 0; x < side; ++x) {
-            const unsigned noise = random() & 63;
-            row[std::size_t(x) * 3] = JSAMPLE((x * 255 / side + noise) & 0xff);
-            row[std::size_t(x) * 3 + 1] = JSAMPLE((y * 255 / side + noise) & 0xff);
-            row[std::size_t(x) * 3 + 2] = JSAMPLE(((x + y) * 127 / side + noise * 2) & 0xff);
-        }
-        JSAMPROW p = row.data();
-        jpeg_write_scanlines(&cinfo, &p, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::fclose(out);
-    made[side] = path;
-    return path;
+    return benchdata::jpegMap(side);
 }
 
 const kelvora::MapPicture& loaded(int side)
