@@ -104,6 +104,9 @@ struct Pair
     PointTable table{QStringLiteral("PointTable")};
     Database memory{":memory:"};
     bool indexed = false;
+    // Benchmarks run more than once: these keep the time of the very first.
+    double indexBuildMs = 0;
+    double firstLocateMs = -1;
 };
 
 Pair& pairOf(int count)
@@ -219,7 +222,8 @@ std::vector<QString> lookupNames(int count)
 
 void ourLocate(benchmark::State& state, bool indexed)
 {
-    PointTable& table = pairOf(int(state.range(0))).table;
+    Pair& pair = pairOf(int(state.range(0)));
+    PointTable& table = pair.table;
     const std::vector<QString> names = lookupNames(int(state.range(0)));
     const QString field = QStringLiteral("NAME_EN");
     // The first locate builds the index; it is reported apart.
@@ -227,7 +231,9 @@ void ourLocate(benchmark::State& state, bool indexed)
     timer.start();
     if (indexed) {
         table.locate(field, names[0]);
-        state.counters["first_locate_ms"] = double(timer.nsecsElapsed()) / 1e6;
+        if (pair.firstLocateMs < 0)
+            pair.firstLocateMs = double(timer.nsecsElapsed()) / 1e6;
+        state.counters["first_locate_ms"] = pair.firstLocateMs;
     }
     std::size_t next = 0;
     std::int64_t found = 0;
@@ -246,10 +252,12 @@ void sqliteLookup(benchmark::State& state, bool indexed)
     QElapsedTimer timer;
     timer.start();
     if (indexed) {
-        if (!pair.indexed)
+        if (!pair.indexed) {
             exec(db, "CREATE INDEX points_name ON points(NAME_EN)");
+            pair.indexBuildMs = double(timer.nsecsElapsed()) / 1e6;
+        }
         pair.indexed = true;
-        state.counters["index_build_ms"] = double(timer.nsecsElapsed()) / 1e6;
+        state.counters["index_build_ms"] = pair.indexBuildMs;
     }
     // NOT INDEXED keeps the scan even once the index exists.
     Statement lookup(db, indexed ? "SELECT rowid FROM points WHERE NAME_EN=? LIMIT 1"
