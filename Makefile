@@ -31,10 +31,23 @@ test-asan: deps
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
+# The whole suite on the full data (about 10 minutes on 2 cores). Results go
+# to $(BENCH_BUILD)/results as JSON, one file a binary, with the machine's
+# description; bench/report.py turns them into the table of docs/performance.md.
+BENCH_MIN_TIME ?= 0.2
 bench: deps
-	@cmake -S . -B $(BENCH_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake -S . -B $(BENCH_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELVORA_WERROR=ON -DKELVORA_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS)
-	@for b in $(BENCH_BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+	@mkdir -p $(BENCH_BUILD)/results
+	@{ echo "nproc: $$(nproc)"; lscpu | head; free -g | head -2; uptime; } > $(BENCH_BUILD)/results/machine.txt
+	@cd $(BENCH_BUILD) && for b in bench/bench_*; do \
+	  [ -f "$$b" ] && [ -x "$$b" ] || continue; \
+	  n=$$(basename "$$b"); echo "== $$n"; \
+	  QT_QPA_PLATFORM=offscreen "$$b" --benchmark_min_time=$(BENCH_MIN_TIME) \
+	    --benchmark_out=results/$$n.json --benchmark_out_format=json || exit 1; \
+	done
+	@uptime >> $(BENCH_BUILD)/results/machine.txt
+	@if command -v python3 >/dev/null; then python3 bench/report.py $(BENCH_BUILD)/results; fi
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
