@@ -37,7 +37,7 @@ test-asan: deps
 BENCH_MIN_TIME ?= 0.2
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELVORA_WERROR=ON -DKELVORA_BENCH=ON >/dev/null
-	@cmake --build $(BENCH_BUILD) -j $(JOBS)
+	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target kelvora_benchmarks
 	@mkdir -p $(BENCH_BUILD)/results
 	@{ echo "nproc: $$(nproc)"; lscpu | head; free -g | head -2; uptime; } > $(BENCH_BUILD)/results/machine.txt
 	@cd $(BENCH_BUILD) && for b in bench/bench_*; do \
