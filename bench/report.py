@@ -63,6 +63,8 @@ ROWS = [
      ("bench_picture", "BM_Draw50/16000"), None, "-", "< 100"),
     ("Paint full-HD frame at fit, 16000 map (ms)",
      ("bench_picture", "BM_DrawFit/16000"), None, "-", "< 100"),
+    ("Start-up to the main window shown, in-process (ms)",
+     ("bench_startup", "BM_StartUpToMainWindowShown/iterations:20"), None, "-", "< 100"),
     ("Resident growth, 1,000,000 points loaded (MiB)",
      ("bench_memory", "BM_ResidentWithPoints/1000000/iterations:1", "resident_growth_MB"),
      None, "-", "< 250"),
