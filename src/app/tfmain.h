@@ -1,6 +1,10 @@
 #pragma once
 
+#include "basecommands.h"
+#include "mapimage.h"
 #include "pointtable.h"
+#include "prompts.h"
+#include "targetmarker.h"
 #include "tfsettings.h"
 
 #include <QMainWindow>
@@ -52,6 +56,9 @@ public:
     SettingsFile& settingsFile() { return *settingsFile_; }
     PointTable& pointTable() { return pointTable_; }
     PointTable& impBase() { return impBase_; }
+    // The base file commands' state: the base file's path, the format object
+    // and the open-base dialog the import shares.
+    BaseCommands& baseCommands() { return baseCommands_; }
     // The controls the settings window restores and stores.
     MainWindowControls settingsControls() const;
 
@@ -92,6 +99,22 @@ public:
     void scrollStepUp();
     void scrollStepDown();
 
+    // The map: presses, releases and double clicks in view pixels of IMGMAP.
+    void IMGMAPMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void IMGMAPMouseUp(Qt::MouseButton button, int x, int y);
+    // Runs before the second press of the pair is handled.
+    void IMGMAPDblClick();
+    void TARGETFrameChanged();
+    // Sets one axis's scroll position, clamped to 0 .. its maximum.
+    void setScrollPosition(Qt::Orientation axis, int position);
+
+    // The map's state.
+    Prompts::FileRequest OpenPicture;
+    int DragStartX = 0;
+    int DragStartY = 0;
+    bool MapDblClicked = false;
+    int BlinkCount = 0;
+
     // The controls, by their names.
     QToolBar* ToolBar1 = nullptr;
     QToolButton* ToolButton1 = nullptr;
@@ -119,8 +142,8 @@ public:
 
     QScrollArea* ScrollBox1 = nullptr;
     QWidget* mapContent = nullptr; // the scrolled content holding the picture
-    QLabel* IMGMAP = nullptr;
-    QLabel* TARGET = nullptr;
+    MapImage* IMGMAP = nullptr;
+    TargetMarker* TARGET = nullptr;
     SplitterBar* Splitter1 = nullptr;
     QWidget* Panel1 = nullptr;
     QLabel* Label2 = nullptr;
@@ -148,6 +171,9 @@ private:
     void buildGridBar();
     void layoutCentre();
     void dragSplitter(int dx);
+    void setViewSize(QSize size);
+    void stopMarker();
+    bool mapRefreshChecked() const;
     QToolButton* addToolButton(const QString& name, const QString& hint, const QString& icon);
     void addSeparator(int width);
 
@@ -155,6 +181,7 @@ private:
     std::unique_ptr<SettingsFile> settingsFile_;
     PointTable pointTable_;
     PointTable impBase_;
+    BaseCommands baseCommands_{pointTable_};
     QWidget* centre_ = nullptr;
     bool layingOut_ = false;
 };
