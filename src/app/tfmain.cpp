@@ -1,10 +1,12 @@
 #include "tfmain.h"
 
 #include "anchors.h"
+#include "baseimport.h"
 #include "directoryedit.h"
 #include "forms.h"
 #include "guard.h"
 #include "icons.h"
+#include "importquestions.h"
 #include "integerspin.h"
 #include "mapgeometry.h"
 #include "mapimage.h"
@@ -745,11 +747,78 @@ void TFmain::IMGMAPDblClick()
     GoToPoint(x, y);
 }
 
-// The base-file commands and the import fill these in.
-void TFmain::ToolButton12Click() {}
-void TFmain::ToolButton14Click() {}
-void TFmain::ToolButton6Click() {}
-void TFmain::ToolButton10Click() {}
+// The base-file commands fill these in.
+void TFmain::ToolButton14Click()
+{
+    baseCommands_.ToolButton14Click();
+}
+
+void TFmain::ToolButton6Click()
+{
+    baseCommands_.ToolButton6Click();
+}
+
+void TFmain::ToolButton10Click()
+{
+    baseCommands_.ToolButton10Click();
+}
+
+void TFmain::ToolButton12Click()
+{
+    guarded([&] {
+        const QString path = baseCommands_.runOpenBaseDialog();
+        if (path.isEmpty())
+            return;
+        Label4->setText(QStringLiteral("Импорт данных"));
+        ProgressBar1->setValue(0);
+        ProgressBar1->show();
+
+        // Until the grid's data link exists, holding the table's
+        // notifications keeps its views from following the merge.
+        bool detached = false;
+        BaseImport::Hooks hooks;
+        hooks.choices = [] {
+            BaseImport::Choices choices;
+            if (!Fsettings)
+                return choices;
+            choices.noQuestion = Fsettings->IMPNOQUESTION()->isChecked();
+            choices.diffPoint = Fsettings->IMPDIFFPOINT()->isChecked();
+            if (Fsettings->IMPNAMES_REPLACE()->isChecked())
+                choices.names = BaseImport::NameRule::Replace;
+            else if (Fsettings->IMPNAMES_ADD()->isChecked())
+                choices.names = BaseImport::NameRule::Add;
+            else if (Fsettings->IMPNAMES_NEXT()->isChecked())
+                choices.names = BaseImport::NameRule::Next;
+            return choices;
+        };
+        hooks.detach = [&] {
+            pointTable_.holdNotifications();
+            detached = true;
+        };
+        hooks.attach = [&] {
+            if (detached)
+                pointTable_.releaseNotifications();
+            detached = false;
+        };
+        hooks.setMaximum = [this](int maximum) {
+            ProgressBar1->setRange(0, maximum);
+        };
+        hooks.advance = [this] {
+            ProgressBar1->setValue(ProgressBar1->value() + 1);
+            return ProgressBar1->value();
+        };
+        hooks.repaint = [this] {
+            ProgressBar1->repaint();
+        };
+
+        ImportQuestions questions;
+        BaseImport import(pointTable_, impBase_, questions, std::move(hooks));
+        const bool complete = import.run(path, baseCommands_.format());
+        ProgressBar1->hide();
+        if (!complete)
+            prompts().message(BaseImport::failedText);
+    });
+}
 
 void TFmain::MAPSPDClick(QAbstractButton* button)
 {

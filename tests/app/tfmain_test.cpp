@@ -1,4 +1,5 @@
 #include "anchors.h"
+#include "basecommands.h"
 #include "forms.h"
 #include "integerspin.h"
 #include "scriptedprompts.h"
@@ -11,6 +12,8 @@
 #include "tfsettings.h"
 
 #include <QAbstractButton>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCoreApplication>
@@ -693,6 +696,32 @@ TEST_F(MainWindow, ClosingTheMainWindowEndsTheEventLoop)
     QApplication::exec();
     EXPECT_FALSE(timedOut);
     EXPECT_FALSE(main_->isVisible());
+}
+
+} // namespace
+} // namespace kelvora
+
+namespace kelvora {
+namespace {
+
+TEST_F(MainWindow, TheBaseButtonsSaveAndOpenThroughTheBaseCommands)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("points.Lorvet"));
+    openTable(3);
+
+    scripted_.chooseFile(path);
+    main_->ToolButton10->click();
+    EXPECT_TRUE(QFileInfo::exists(path));
+    EXPECT_EQ(scripted_.textsOf(ScriptedPrompts::Kind::Message),
+              (QStringList{QStringLiteral("База ") + path + QStringLiteral(" успешно сохранена")}));
+
+    main_->pointTable().close();
+    scripted_.chooseFile(path);
+    main_->ToolButton14->click();
+    EXPECT_EQ(main_->pointTable().recordCount(), 3);
+    EXPECT_EQ(main_->baseCommands().baseFileName(), path);
 }
 
 } // namespace
