@@ -267,6 +267,9 @@ TEST_F(MapWindow, DoubleClickAtHalfGoesToTheSpotAtFullSizeWithoutPanning)
                          std::clamp(qRound(400 - client.height() / 2.0), 0, maximum().y()));
     EXPECT_EQ(scroll(), centred);
     EXPECT_TRUE(main_->TARGET->isVisible());
+    // The marker stands over the image point, which is at full size now.
+    EXPECT_NEAR(main_->TARGET->geometry().center().x(), 600, 1);
+    EXPECT_NEAR(main_->TARGET->geometry().center().y(), 400, 1);
 
     QTest::mouseRelease(map, Qt::LeftButton, Qt::NoModifier, QPoint(350, 260));
     EXPECT_EQ(scroll(), centred);
