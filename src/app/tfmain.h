@@ -1,7 +1,10 @@
 #pragma once
 
 #include "basecommands.h"
+#include "mapimage.h"
 #include "pointtable.h"
+#include "prompts.h"
+#include "targetmarker.h"
 #include "tfsettings.h"
 
 #include <QMainWindow>
@@ -96,6 +99,22 @@ public:
     void scrollStepUp();
     void scrollStepDown();
 
+    // The map: presses, releases and double clicks in view pixels of IMGMAP.
+    void IMGMAPMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void IMGMAPMouseUp(Qt::MouseButton button, int x, int y);
+    // Runs before the second press of the pair is handled.
+    void IMGMAPDblClick();
+    void TARGETFrameChanged();
+    // Sets one axis's scroll position, clamped to 0 .. its maximum.
+    void setScrollPosition(Qt::Orientation axis, int position);
+
+    // The map's state.
+    Prompts::FileRequest OpenPicture;
+    int DragStartX = 0;
+    int DragStartY = 0;
+    bool MapDblClicked = false;
+    int BlinkCount = 0;
+
     // The controls, by their names.
     QToolBar* ToolBar1 = nullptr;
     QToolButton* ToolButton1 = nullptr;
@@ -123,8 +142,8 @@ public:
 
     QScrollArea* ScrollBox1 = nullptr;
     QWidget* mapContent = nullptr; // the scrolled content holding the picture
-    QLabel* IMGMAP = nullptr;
-    QLabel* TARGET = nullptr;
+    MapImage* IMGMAP = nullptr;
+    TargetMarker* TARGET = nullptr;
     SplitterBar* Splitter1 = nullptr;
     QWidget* Panel1 = nullptr;
     QLabel* Label2 = nullptr;
@@ -152,6 +171,9 @@ private:
     void buildGridBar();
     void layoutCentre();
     void dragSplitter(int dx);
+    void setViewSize(QSize size);
+    void stopMarker();
+    bool mapRefreshChecked() const;
     QToolButton* addToolButton(const QString& name, const QString& hint, const QString& icon);
     void addSeparator(int width);
 
