@@ -10,6 +10,8 @@ std::vector<int> fitColumnWidths(std::span<const ColumnLimit> columns, int space
     const std::size_t count = columns.size();
     std::vector<int> widths(count, 0);
     std::vector<bool> fixed(count, false);
+    // A grid narrower than its lines has no room for any column.
+    space = std::max(0, space);
     for (std::size_t pass = 0; pass < count; ++pass) {
         std::int64_t nominalSum = 0;
         for (std::size_t i = 0; i < count; ++i)

@@ -205,6 +205,10 @@ QString PointListModel::searchText(int row, int column) const
             return {};
         return bound_->fieldString(field);
     }
+    // The extra row of an insert that has just been settled: its record is
+    // no longer held apart.
+    if (row >= bound_->visibleCount())
+        return {};
     const RecordStore& store = bound_->store();
     const Slot slot = bound_->slotAtRow(row);
     if (store.isNull(field, slot))

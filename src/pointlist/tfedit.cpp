@@ -181,12 +181,14 @@ void TFedit::bind()
         connections_.push_back(connect(bound_, &PointTable::currentChanged, this, again));
         connections_.push_back(connect(bound_, &PointTable::stateChanged, this, again));
         connections_.push_back(connect(bound_, &PointTable::reset, this, again));
-        connections_.push_back(connect(bound_, &PointTable::currentFieldChanged, this, again));
+        // A written field leaves the text typed into the other controls.
+        connections_.push_back(connect(bound_, &PointTable::currentFieldChanged, this,
+                                       [this] { guarded([&] { refresh(true); }); }));
     }
     refresh();
 }
 
-void TFedit::refresh()
+void TFedit::refresh(bool keepPending)
 {
     PointTable* table = openTable();
     const bool record =
@@ -198,14 +200,14 @@ void TFedit::refresh()
     };
     loading_ = true;
     for (auto [box, name] : {std::pair{DBSpinEdit1, u"X"}, std::pair{DBSpinEdit2, u"Y"}}) {
-        if (dirty(box) && box->hasFocus())
+        if (dirty(box) && keepPending)
             continue;
         const std::optional<Field> field = read(name);
         box->setValue(!field || field->isNull() ? emptySpin : field->asInteger());
         setDirty(box, false);
     }
     for (auto [edit, name] : {std::pair{DBEdit1, u"NAME_EN"}, std::pair{DBEdit2, u"NAME_RUS"}}) {
-        if (dirty(edit) && edit->hasFocus())
+        if (dirty(edit) && keepPending)
             continue;
         const std::optional<Field> field = read(name);
         const QString text = field ? field->asString() : QString();

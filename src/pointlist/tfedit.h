@@ -34,8 +34,9 @@ public:
     void BitBtn1Click();
     void BitBtn2Click();
 
-    // Shows the current record in the controls again.
-    void refresh();
+    // Shows the current record in the controls again; with `keepPending`,
+    // controls holding typed text not yet written keep it.
+    void refresh(bool keepPending = false);
 
     // Escape and the close box come here too: they act as Cancel.
     void reject() override;
