@@ -2,6 +2,7 @@
 
 #include "failure.h"
 #include "filter.h"
+#include "locateindex.h"
 
 #include <algorithm>
 #include <cmath>
@@ -139,7 +140,8 @@ void Field::clear()
 
 // PointTable: lifecycle -------------------------------------------------
 
-PointTable::PointTable(const QString& name, QObject* parent) : QObject(parent), name_(name)
+PointTable::PointTable(const QString& name, QObject* parent)
+    : QObject(parent), name_(name), locateIndex_(std::make_unique<LocateIndex>())
 {
     setObjectName(name);
     store_.setFields(pointFields());
@@ -158,6 +160,8 @@ Field PointTable::fieldByName(QStringView name)
 void PointTable::setFields(std::vector<FieldDef> fields)
 {
     Q_ASSERT(state_ == State::Closed);
+    locateIndex_->clear();
+    positions_.invalidate();
     store_.setFields(std::move(fields));
 }
 
@@ -189,6 +193,8 @@ void PointTable::resetRecords()
     sortOrder_.release();
     sortPlacement_.reset();
     visible_.release();
+    locateIndex_->clear();
+    positions_.invalidate();
     cursor_ = -1;
     atEnd_ = true;
     atStart_ = true;
@@ -316,6 +322,7 @@ void PointTable::post()
                         }
                 }
         }
+        locateIndex_->removing(store_, slot);
         storeBuffer(slot);
         buffer_.clear();
         state_ = State::Browse;
@@ -325,6 +332,7 @@ void PointTable::post()
                 emit rowAboutToBeRemoved(row);
             visible_.erase(std::size_t(row));
             sortOrder_.erase(position);
+            positions_.removed(position);
             shiftVisible(position + 1, -1);
             if (notifying())
                 emit rowRemoved(row);
@@ -339,6 +347,7 @@ void PointTable::post()
             if (notifying())
                 emit rowRemoved(row);
         }
+        indexStored(slot);
         setState(State::Browse);
         chooseByPosition(std::int64_t(position));
         return;
@@ -355,6 +364,8 @@ void PointTable::post()
     state_ = State::Browse;
     cursor_ = -1;
     rowOrder_.push_back(slot);
+    if (!sortPlacement_)
+        positions_.inserted(rowOrder_.size() - 1, rowOrder_.size(), slot);
     if (sortPlacement_) {
         insertIntoSortOrder(slot);
     } else if (isVisible(slot)) {
@@ -365,8 +376,17 @@ void PointTable::post()
         if (notifying())
             emit rowInserted(visibleCount() - 1);
     }
+    indexStored(slot);
     setState(State::Browse);
     chooseByPosition(insertFromEmpty_ ? -1 : recordsBefore);
+}
+
+void PointTable::indexStored(Slot slot)
+{
+    const auto positionOf = [this](Slot other) {
+        return positions_.positionOf(other, currentOrder());
+    };
+    locateIndex_->added(store_, slot, positionOf);
 }
 
 void PointTable::insertIntoSortOrder(Slot slot)
@@ -374,6 +394,7 @@ void PointTable::insertIntoSortOrder(Slot slot)
     const std::size_t place = sortPlacement_->placeFor(store_, sortOrder_.view(), slot);
     shiftVisible(place, +1);
     sortOrder_.insert(place, slot);
+    positions_.inserted(place, sortOrder_.size(), slot);
     if (!isVisible(slot))
         return;
     const auto at = std::lower_bound(visible_.begin(), visible_.end(), std::uint32_t(place));
@@ -426,6 +447,8 @@ void PointTable::deleteRecord()
         rowOrder_.erase(position);
     }
     shiftVisible(position + 1, -1);
+    positions_.removed(position);
+    locateIndex_->removing(store_, slot);
     store_.freeSlot(slot);
     if (notifying())
         emit rowRemoved(row);
@@ -659,6 +682,8 @@ void PointTable::installSortOrder(HugeArray<Slot> order, std::unique_ptr<SortPla
     requireOpen();
     Hold hold(*this);
     const std::int64_t current = currentSlot();
+    positions_.invalidate();
+    locateIndex_->orderReplaced();
     sortOrder_ = std::move(order);
     sortPlacement_ = std::move(placement);
     rebuildVisible();
@@ -677,6 +702,8 @@ void PointTable::dropSortOrder()
         return;
     Hold hold(*this);
     const std::int64_t current = currentSlot();
+    positions_.invalidate();
+    locateIndex_->orderReplaced();
     sortPlacement_.reset();
     sortOrder_.release();
     if (!isOpen())
@@ -696,6 +723,10 @@ void PointTable::beginBulkLoad(std::size_t expectedRecords)
 {
     requireOpen();
     holdNotifications();
+    // Loaded values are written straight into storage: the index is made
+    // again on the next locate.
+    locateIndex_->clear();
+    positions_.invalidate();
     store_.reserve(store_.slotCount() + expectedRecords);
     rowOrder_.reserve(rowOrder_.size() + expectedRecords);
 }
@@ -711,6 +742,8 @@ Slot PointTable::bulkAddRecord(std::uint8_t status)
 
 void PointTable::endBulkLoad()
 {
+    locateIndex_->clear();
+    positions_.invalidate();
     try {
         rebuildVisible();
         goFirst();

@@ -1,20 +1,23 @@
 #pragma once
 
+#include "compareoptions.h"
 #include "fielddef.h"
 #include "hugearray.h"
+#include "orderpositions.h"
 #include "recordfilter.h"
 #include "recordstore.h"
 #include "sortplacement.h"
 
 #include <QObject>
 #include <QString>
-
+#include <QVariant>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 namespace kelvora {
 
+class LocateIndex;
 class PointTable;
 
 // A handle on one field of a table; reads and writes go to the table's
@@ -141,6 +144,24 @@ public:
     void installSortOrder(HugeArray<Slot> order, std::unique_ptr<SortPlacement> placement);
     // Drops the sort order; the row order is the current order again.
     void dropSortOrder();
+    // Puts the table into the order of `sortFields()` (key field list
+    // letters plus `options`); records equal on every field by slot number,
+    // reversed when the first field is descending. A blank list leaves the
+    // row order. Then settles a pending edit; the current record stays when
+    // visible, else the first visible one is current. A failure leaves the
+    // row order. Nothing happens on a closed table.
+    void sort(SortOptions options = {});
+
+    // Locate. `values` is one value for a single key field or a list with
+    // one value per field (extra ones ignored); a null value matches a null
+    // field. Settles a pending edit, then makes the first visible record of
+    // the current order whose key fields equal the values current and
+    // returns true; returns false and changes nothing when there is none.
+    // Without options the records are found through a hash index; with
+    // options, by a walk.
+    bool locate(const QString& keyFields, const QVariant& values, LocateOptions options = {});
+    // The same as locate, always by walking the visible records in order.
+    bool locateByScan(const QString& keyFields, const QVariant& values, LocateOptions options = {});
 
     // The stored records, for readers, writers and scans.
     const RecordStore& store() const { return store_; }
@@ -214,6 +235,9 @@ private:
     void notifyRefresh();
     bool notifying() const { return holds_ == 0; }
     void resetRecords();
+    void indexStored(Slot slot);
+    int findRow(const QString& keyFields, const QVariant& values, LocateOptions options,
+                bool indexed);
 
     QString name_;
     int localeId_ = localeIdDefault;
@@ -241,6 +265,11 @@ private:
     bool filtered_ = false;
     FilterOptions filterOptions_;
     std::unique_ptr<RecordFilter> compiledFilter_;
+
+    // Finds records for locate without a walk; kept up to date by every
+    // change of the records and of the current order.
+    std::unique_ptr<LocateIndex> locateIndex_;
+    OrderPositions positions_;
 
     std::int64_t bookmarks_ = 0;
     std::int64_t bookmarkLimit_ = defaultBookmarkLimit;
