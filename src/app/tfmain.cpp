@@ -1,10 +1,13 @@
 #include "tfmain.h"
 
 #include "anchors.h"
+#include "dbmemo.h"
 #include "forms.h"
 #include "guard.h"
 #include "icons.h"
 #include "integerspin.h"
+#include "pointgrid.h"
+#include "pointlistmodel.h"
 #include "prompts.h"
 #include "settingsfile.h"
 #include "sidebandmenu.h"
@@ -351,10 +354,21 @@ void TFmain::buildPanel()
     group->add(ProgressBar1, QRect(104, 40, 177, 17), topStretch);
     ProgressBar1->hide();
 
-    DBMAP = new QTableView(Panel1);
+    // The point list and the description memo, bound through DataSource1.
+    dataSource1_.attach(pointTable_);
+    DBMAP = new PointGrid(dataSource1_, Panel1);
     DBMAP->setObjectName(QStringLiteral("DBMAP"));
+    DBMAP->onDeleteKey = [this] {
+        N2Click();
+    };
+    DBMAP->onTitleClick = [this](int column) {
+        DBMAPTitleBtnClick(column);
+    };
+    DBMAP->onDoubleClick = [this](int x, int y) {
+        DBMAPDblClick(x, y);
+    };
     panel->add(DBMAP, QRect(1, 120, 305, 305), all);
-    DBMemo1 = new QPlainTextEdit(Panel1);
+    DBMemo1 = new DBMemo(dataSource1_, QStringLiteral("DESC"), Panel1);
     DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
     panel->add(DBMemo1, QRect(0, panelDesign.height() - 65, panelDesign.width(), 65),
                Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
@@ -567,6 +581,24 @@ void TFmain::TrackBar1Change()
     const QString radius = QString::number(TrackBar1->value());
     TrackBar1->setToolTip(radius);
     Label1->setText(radiusCaption + radius);
+}
+
+// Point list ------------------------------------------------------------
+
+void TFmain::DBMAPTitleBtnClick(int column)
+{
+    const int field = DBMAP->pointModel().fieldOfColumn(column);
+    if (field < 0)
+        return;
+    pointTable_.setSortFields(pointTable_.fields()[std::size_t(field)].name);
+    pointTable_.sort(DBMAP->marker(column) == PointGrid::Marker::Down
+                         ? SortOptions(SortOption::Descending)
+                         : SortOptions());
+}
+
+void TFmain::DBMAPDblClick(int x, int y)
+{
+    GoToPoint(x, y);
 }
 
 void TFmain::N1Click()

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "datasource.h"
+#include "dbmemo.h"
+#include "pointgrid.h"
 #include "pointtable.h"
 #include "tfsettings.h"
 
@@ -52,6 +55,8 @@ public:
     SettingsFile& settingsFile() { return *settingsFile_; }
     PointTable& pointTable() { return pointTable_; }
     PointTable& impBase() { return impBase_; }
+    // The data link of the grid, the description memo and the edit window.
+    DataSource& dataSource1() { return dataSource1_; }
     // The controls the settings window restores and stores.
     MainWindowControls settingsControls() const;
 
@@ -80,6 +85,12 @@ public:
     void Button1Click();
     void TrackBar1Change();
     void GoToPoint(int x, int y);
+
+    // The point list: a title click sorts by its column (descending when its
+    // marker is down, before the marker advances); a double click goes to
+    // the current point.
+    void DBMAPTitleBtnClick(int column);
+    void DBMAPDblClick(int x, int y);
 
     // The grid's popup commands: add, delete and edit a point.
     void N1Click();
@@ -133,8 +144,8 @@ public:
     QSlider* TrackBar1 = nullptr;
     QLabel* Label4 = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
-    QTableView* DBMAP = nullptr;
-    QPlainTextEdit* DBMemo1 = nullptr;
+    PointGrid* DBMAP = nullptr;
+    DBMemo* DBMemo1 = nullptr;
     SideBandMenu* GridBar = nullptr;
 
 protected:
@@ -155,6 +166,7 @@ private:
     std::unique_ptr<SettingsFile> settingsFile_;
     PointTable pointTable_;
     PointTable impBase_;
+    DataSource dataSource1_;
     QWidget* centre_ = nullptr;
     bool layingOut_ = false;
 };
