@@ -255,7 +255,8 @@ void PointGrid::toggleFlag()
 
 void PointGrid::keyPressEvent(QKeyEvent* event)
 {
-    bool handled = false;
+    // A key whose handling failed is not handled a second time by the view.
+    bool handled = true;
     guarded([&] { handled = handleKey(event); });
     if (handled)
         event->accept();

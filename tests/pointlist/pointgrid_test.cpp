@@ -4,6 +4,7 @@
 #include "scriptedprompts.h"
 
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -292,6 +293,56 @@ TEST_F(Grid, ClosedTableShowsNothingAndOnlyDeleteActs)
     EXPECT_FALSE(grid.searching());
     QTest::keyClick(&grid, Qt::Key_Delete);
     EXPECT_EQ(commands, 1);
+}
+
+TEST_F(Grid, InPlaceEditWritesOnEnterAndPostsOnLeavingTheRow)
+{
+    grid.show();
+    grid.resize(400, 300);
+    grid.setFocus();
+    selectColumn(PointListModel::ColumnName);
+    QTest::keyClick(&grid, Qt::Key_F2);
+    auto* editor = grid.viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("Athens"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents(); // the editor commits by a queued call
+    EXPECT_EQ(table.state(), PointTable::State::Edit);
+    EXPECT_EQ(nameAt(table), QStringLiteral("Athens"));
+    QTest::keyClick(&grid, Qt::Key_Down);
+    EXPECT_EQ(table.state(), PointTable::State::Browse);
+    EXPECT_EQ(table.currentRow(), 1);
+    table.first();
+    EXPECT_EQ(nameAt(table), QStringLiteral("Athens"));
+}
+
+TEST_F(Grid, EscapeCancelsTheRecordsEdit)
+{
+    table.edit();
+    table.fieldByName(u"NAME_EN").setAsString(QStringLiteral("typed"));
+    QTest::keyClick(&grid, Qt::Key_Escape);
+    EXPECT_EQ(table.state(), PointTable::State::Browse);
+    EXPECT_EQ(nameAt(table), QStringLiteral("Alpha"));
+}
+
+TEST_F(Grid, AFailedPostIsShownAndTheRecordStaysInEdit)
+{
+    table.close();
+    std::vector<FieldDef> fields = pointFields();
+    fields[0].required = true;
+    table.setFields(fields);
+    table.open();
+    addPoint(table, {1, 1, QStringLiteral("a"), {}, {}});
+    addPoint(table, {2, 2, QStringLiteral("b"), {}, {}});
+    table.first();
+    table.edit();
+    table.fieldByName(u"X").clear();
+    QTest::keyClick(&grid, Qt::Key_Down);
+    EXPECT_EQ(scripted.textsOf(ScriptedPrompts::Kind::Error),
+              QStringList{QStringLiteral("Field 'X' must have a value.")});
+    EXPECT_EQ(table.state(), PointTable::State::Edit);
+    EXPECT_EQ(grid.currentIndex().row(), 0);
 }
 
 } // namespace
