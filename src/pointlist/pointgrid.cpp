@@ -462,8 +462,6 @@ void PointGrid::searchNext(bool backward)
 
 void PointGrid::startSearch(const QString& text, bool timeout)
 {
-    if (state() == QAbstractItemView::EditingState && currentIndex().isValid())
-        closePersistentEditor(currentIndex());
     searchText_ = text;
     searching_ = true;
     timed_ = timeout;
