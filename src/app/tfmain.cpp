@@ -97,7 +97,11 @@ TFmain::TFmain(QWidget* parent)
     FormCreate();
 }
 
-TFmain::~TFmain() = default;
+TFmain::~TFmain()
+{
+    // The grid and the memo are deleted after the tables: unbind them first.
+    dataSource1_.detach();
+}
 
 void TFmain::FormCreate()
 {
