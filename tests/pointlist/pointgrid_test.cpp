@@ -3,7 +3,10 @@
 #include "pointlistmodel.h"
 #include "scriptedprompts.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
+#include <QImage>
 #include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -343,6 +346,37 @@ TEST_F(Grid, AFailedPostIsShownAndTheRecordStaysInEdit)
               QStringList{QStringLiteral("Field 'X' must have a value.")});
     EXPECT_EQ(table.state(), PointTable::State::Edit);
     EXPECT_EQ(grid.currentIndex().row(), 0);
+}
+
+TEST_F(Grid, TheSearchTextIsPaintedBlackOnYellowOverTheCell)
+{
+    grid.show();
+    grid.resize(400, 300);
+    selectColumn(PointListModel::ColumnName);
+    const auto yellowIn = [&] {
+        const QImage image = grid.viewport()->grab().toImage();
+        const QRect cell = grid.visualRect(grid.currentIndex());
+        int count = 0;
+        for (int y = cell.top(); y <= cell.bottom(); ++y)
+            for (int x = cell.left(); x <= cell.right(); ++x)
+                count += image.pixelColor(x, y) == QColor(Qt::yellow);
+        return count;
+    };
+    EXPECT_EQ(yellowIn(), 0);
+    QTest::keyClicks(&grid, QStringLiteral("mo"));
+    EXPECT_GT(yellowIn(), 0);
+    QTest::keyClick(&grid, Qt::Key_Escape);
+    EXPECT_EQ(yellowIn(), 0);
+}
+
+TEST_F(Grid, ShiftInsertAddsTheClipboardToTheSearch)
+{
+    selectColumn(PointListModel::ColumnName);
+    QApplication::clipboard()->setText(QStringLiteral("os"));
+    QTest::keyClicks(&grid, QStringLiteral("m"));
+    QTest::keyClick(&grid, Qt::Key_Insert, Qt::ShiftModifier);
+    EXPECT_EQ(grid.searchText(), QStringLiteral("mos"));
+    EXPECT_EQ(nameAt(table), QStringLiteral("MOSCOW"));
 }
 
 } // namespace
