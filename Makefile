@@ -38,3 +38,14 @@ bench: deps
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
+
+# The base file reader's fuzzer, built with clang into its own directory;
+# the inputs it finds go to fuzz/corpus-work (not kept in git).
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 300
+.PHONY: fuzz
+fuzz: deps
+	@CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVORA_FUZZ=ON -DKELVORA_BENCH=OFF >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target basefile_fuzz
+	@mkdir -p fuzz/corpus-work
+	$(FUZZ_BUILD)/fuzz/basefile_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=10 fuzz/corpus-work tests/data/basefile

@@ -1,10 +1,12 @@
 #include "tfmain.h"
 
 #include "anchors.h"
+#include "baseimport.h"
 #include "dbmemo.h"
 #include "forms.h"
 #include "guard.h"
 #include "icons.h"
+#include "importquestions.h"
 #include "integerspin.h"
 #include "pointgrid.h"
 #include "pointlistmodel.h"
@@ -17,6 +19,7 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QFontDatabase>
 #include <QFrame>
@@ -27,6 +30,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -549,11 +553,70 @@ void TFmain::ToolButton3Click() {}
 void TFmain::ToolButton5Click() {}
 void TFmain::MAPSEARCHREFRESHClick() {}
 void TFmain::GoToPoint(int, int) {}
-// The base-file commands and the import fill these in.
-void TFmain::ToolButton12Click() {}
+// The base-file commands fill these in.
 void TFmain::ToolButton14Click() {}
 void TFmain::ToolButton6Click() {}
 void TFmain::ToolButton10Click() {}
+
+void TFmain::ToolButton12Click()
+{
+    guarded([&] {
+        const QString path = baseCommands_.runOpenBaseDialog();
+        if (path.isEmpty())
+            return;
+        Label4->setText(QStringLiteral("Импорт данных"));
+        ProgressBar1->setValue(0);
+        ProgressBar1->show();
+
+        // The grid, the memo and the edit window are unbound for the merge,
+        // and the table's notifications held so that it ends in one reset.
+        bool detached = false;
+        BaseImport::Hooks hooks;
+        hooks.choices = [] {
+            BaseImport::Choices choices;
+            if (!Fsettings)
+                return choices;
+            choices.noQuestion = Fsettings->IMPNOQUESTION()->isChecked();
+            choices.diffPoint = Fsettings->IMPDIFFPOINT()->isChecked();
+            if (Fsettings->IMPNAMES_REPLACE()->isChecked())
+                choices.names = BaseImport::NameRule::Replace;
+            else if (Fsettings->IMPNAMES_ADD()->isChecked())
+                choices.names = BaseImport::NameRule::Add;
+            else if (Fsettings->IMPNAMES_NEXT()->isChecked())
+                choices.names = BaseImport::NameRule::Next;
+            return choices;
+        };
+        hooks.detach = [&] {
+            dataSource1_.detach();
+            pointTable_.holdNotifications();
+            detached = true;
+        };
+        hooks.attach = [&] {
+            if (detached) {
+                pointTable_.releaseNotifications();
+                dataSource1_.attach(pointTable_);
+            }
+            detached = false;
+        };
+        hooks.setMaximum = [this](int maximum) {
+            ProgressBar1->setRange(0, maximum);
+        };
+        hooks.advance = [this] {
+            ProgressBar1->setValue(ProgressBar1->value() + 1);
+            return ProgressBar1->value();
+        };
+        hooks.repaint = [this] {
+            ProgressBar1->repaint();
+        };
+
+        ImportQuestions questions;
+        BaseImport import(pointTable_, impBase_, questions, std::move(hooks));
+        const bool complete = import.run(path, baseCommands_.format());
+        ProgressBar1->hide();
+        if (!complete)
+            prompts().message(BaseImport::failedText);
+    });
+}
 
 void TFmain::MAPSPDClick(QAbstractButton* button)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "basecommands.h"
 #include "datasource.h"
 #include "dbmemo.h"
 #include "pointgrid.h"
@@ -55,6 +56,9 @@ public:
     SettingsFile& settingsFile() { return *settingsFile_; }
     PointTable& pointTable() { return pointTable_; }
     PointTable& impBase() { return impBase_; }
+    // The base file commands' state: the base file's path, the format object
+    // and the open-base dialog the import shares.
+    BaseCommands& baseCommands() { return baseCommands_; }
     // The data link of the grid, the description memo and the edit window.
     DataSource& dataSource1() { return dataSource1_; }
     // The controls the settings window restores and stores.
@@ -166,6 +170,7 @@ private:
     std::unique_ptr<SettingsFile> settingsFile_;
     PointTable pointTable_;
     PointTable impBase_;
+    BaseCommands baseCommands_{pointTable_};
     DataSource dataSource1_;
     QWidget* centre_ = nullptr;
     bool layingOut_ = false;

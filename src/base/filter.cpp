@@ -1,15 +1,17 @@
 #include "filter.h"
 
-#include "failure.h"
+#include "blockfilter.h"
+#include "filterparser.h"
+#include "pointtable.h"
 
 namespace kelvora {
 
-// The expression language arrives with its own compiler; until then no text
-// compiles, so nothing is ever hidden by mistake.
-std::unique_ptr<RecordFilter> compileFilter(const PointTable&, const QString& text, FilterOptions)
+std::unique_ptr<RecordFilter> compileFilter(const PointTable& table, const QString& text,
+                                            FilterOptions options)
 {
-    throw DatabaseError(QStringLiteral("Invalid filter expression character: '%1'")
-                            .arg(text.isEmpty() ? QString() : text.left(1)));
+    FilterParser parser(table.fields(), table.tableName(), options);
+    const std::unique_ptr<FilterNode> root = parser.parse(text);
+    return std::make_unique<BlockFilter>(*root);
 }
 
 } // namespace kelvora

@@ -593,23 +593,42 @@ void PointTable::rebuildVisible()
                 visible_.push_back(std::uint32_t(position));
         return;
     }
-    constexpr std::size_t block = 4096;
+    // Blocks small enough to stay in the first-level cache; the loops carry
+    // no branches on the data, as most records of a proximity search fail.
+    constexpr std::size_t block = 1024;
     Slot batch[block];
     std::uint32_t positions[block];
     std::uint8_t pass[block];
+    visible_.resize(order.size());
+    std::uint32_t* out = visible_.data();
+    std::size_t found = 0;
     try {
         for (std::size_t start = 0; start < order.size(); start += block) {
             const std::size_t end = std::min(order.size(), start + block);
-            std::size_t count = 0;
+            bool deleted = false;
             for (std::size_t position = start; position < end; ++position)
-                if (store_.status(order[position]) != 3) {
-                    batch[count] = order[position];
-                    positions[count++] = std::uint32_t(position);
+                deleted |= store_.status(order[position]) == 3;
+            if (!deleted) {
+                // The usual case: the order itself is the batch.
+                compiledFilter_->test(store_, order.data() + start, end - start, pass);
+                for (std::size_t i = 0; i < end - start; ++i) {
+                    out[found] = std::uint32_t(start + i);
+                    found += pass[i];
                 }
+                continue;
+            }
+            std::size_t count = 0;
+            for (std::size_t position = start; position < end; ++position) {
+                const Slot slot = order[position];
+                batch[count] = slot;
+                positions[count] = std::uint32_t(position);
+                count += store_.status(slot) != 3;
+            }
             compiledFilter_->test(store_, batch, count, pass);
-            for (std::size_t i = 0; i < count; ++i)
-                if (pass[i])
-                    visible_.push_back(positions[i]);
+            for (std::size_t i = 0; i < count; ++i) {
+                out[found] = positions[i];
+                found += pass[i];
+            }
         }
     } catch (...) {
         // A filter that fails on a record shows nothing rather than a part.
@@ -618,6 +637,7 @@ void PointTable::rebuildVisible()
         atEnd_ = true;
         throw;
     }
+    visible_.resize(found);
 }
 
 void PointTable::compileFilter()
@@ -637,21 +657,27 @@ void PointTable::setFilter(const QString& text)
         return;
     try {
         compileFilter();
+        if (filtered_)
+            settle();
     } catch (...) {
+        // No filter is left in force: every record shows again, and the
+        // current record (or the one being edited) stays current.
+        compiledFilter_.reset();
         if (wasInForce) {
-            // The old filter is gone: every record shows again.
             Hold hold(*this);
             const std::int64_t slot = currentSlot();
             rebuildVisible();
             cursor_ = -1;
             for (std::size_t row = 0; slot >= 0 && row < visible_.size(); ++row)
-                if (slotAtRow(int(row)) == Slot(slot))
+                if (slotAtRow(int(row)) == Slot(slot)) {
                     cursor_ = std::int64_t(row);
+                    break;
+                }
+            atEnd_ = visible_.empty();
         }
         throw;
     }
     if (filtered_) {
-        settle();
         Hold hold(*this);
         rebuildVisible();
         goFirst();
@@ -669,7 +695,15 @@ void PointTable::setFiltered(bool on)
         setFilter(filter_);
         return;
     }
-    settle();
+    if (state_ == State::Edit || state_ == State::Insert) {
+        try {
+            settle();
+        } catch (...) {
+            // The edit stays pending over the records it was started on.
+            filtered_ = !on;
+            throw;
+        }
+    }
     Hold hold(*this);
     rebuildVisible();
     goFirst();

@@ -1,9 +1,11 @@
 #include "qtprompts.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QHash>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
@@ -33,6 +35,38 @@ QMessageBox::Icon toQt(Prompts::Icon icon)
     }
     return QMessageBox::NoIcon;
 }
+
+// A question box whose close box presses no button: Qt's own box would
+// press its escape button, and then "No" and a closed box could not be told
+// apart.
+class QuestionBox : public QMessageBox
+{
+public:
+    using QMessageBox::QMessageBox;
+
+    void setEscape(QAbstractButton* button) { escape_ = button; }
+    bool closedByCloseBox() const { return closed_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->matches(QKeySequence::Cancel)) {
+            if (escape_)
+                escape_->click();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent* event) override
+    {
+        closed_ = true;
+        QDialog::closeEvent(event);
+    }
+
+private:
+    QAbstractButton* escape_ = nullptr;
+    bool closed_ = false;
+};
 
 void showPlain(const QString& text, QMessageBox::Icon icon)
 {
@@ -73,7 +107,7 @@ void QtPrompts::error(const QString& text)
 
 Prompts::Button QtPrompts::ask(const Question& question)
 {
-    QMessageBox box(toQt(question.icon), question.title, question.text, QMessageBox::NoButton,
+    QuestionBox box(toQt(question.icon), question.title, question.text, QMessageBox::NoButton,
                     dialogParent());
     QHash<QAbstractButton*, Button> buttons;
     for (Button button : question.buttons) {
@@ -82,10 +116,11 @@ Prompts::Button QtPrompts::ask(const Question& question)
         if (button == question.defaultButton)
             box.setDefaultButton(pushButton);
         if (button == question.escapeButton)
-            box.setEscapeButton(pushButton);
+            box.setEscape(pushButton);
     }
     box.exec();
-    // The close box of a box without an escape button presses no button.
+    if (box.closedByCloseBox() && !box.clickedButton())
+        return Button::None;
     return buttons.value(box.clickedButton(), Button::None);
 }
 

@@ -247,6 +247,36 @@ TEST(LocateHidden, ARecordWithStatusThreeIsNeverFound)
     }
 }
 
+TEST_F(LocateTest, ANameOnlyInFilteredOutRecordsIsNotFound)
+{
+    table.setFilter(QStringLiteral("X > 6"));
+    table.setFiltered(true);
+    table.setCurrentRow(1); // X 9
+    for (int method = 0; method < 2; ++method) {
+        SCOPED_TRACE(locatorNames[method]);
+        EXPECT_FALSE((table.*locators[method])(QStringLiteral("NAME_EN"), QStringLiteral("Moscow"), {}));
+        EXPECT_EQ(currentX(table), 9);
+        // The first Paris (X 7) is visible, so it is the one found.
+        EXPECT_TRUE((table.*locators[method])(QStringLiteral("NAME_EN"), QStringLiteral("Paris"), {}));
+        EXPECT_EQ(currentX(table), 7);
+        table.setCurrentRow(1);
+    }
+    table.setFilter(QStringLiteral("X > 8"));
+    EXPECT_TRUE(table.locate(QStringLiteral("NAME_EN"), QStringLiteral("Paris")));
+    EXPECT_EQ(currentX(table), 11);
+}
+
+TEST_F(LocateTest, SortUnderAFilterKeepsTheCurrentRecord)
+{
+    table.setFilter(QStringLiteral("X < 8"));
+    table.setFiltered(true);
+    table.setCurrentRow(2); // X 5
+    table.setSortFields(QStringLiteral("X"));
+    table.sort(SortOption::Descending);
+    EXPECT_EQ(currentX(table), 5);
+    EXPECT_EQ(table.currentRow(), 1); // 7, 5, 3, 1
+}
+
 TEST(LocateSorted, FindsEveryNameInADescendingOrder)
 {
     PointTable table(QStringLiteral("PointTable"));

@@ -1,0 +1,66 @@
+#include "basecommands.h"
+
+#include "failure.h"
+#include "pointtable.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <exception>
+
+namespace kelvora {
+
+BaseCommands::BaseCommands(PointTable& table) : table_(table)
+{
+    openBaseDialog_.filter =
+        QStringLiteral("Файлы базы Kelvora (*.Lorvet)|*.Lorvet|Все файлы (*.*)|*.*");
+    openBaseDialog_.defaultExtension = QStringLiteral("Lorvet");
+    saveBaseDialog_.filter = QStringLiteral("Файлы базы Kelvora (*.Lorvet)|*.Lorvet");
+    saveBaseDialog_.defaultExtension = QStringLiteral("Lorvet");
+}
+
+QString BaseCommands::runOpenBaseDialog()
+{
+    const QString path = prompts().openFileName(openBaseDialog_);
+    if (!path.isEmpty())
+        openBaseDialog_.fileName = path;
+    return path;
+}
+
+void BaseCommands::ToolButton14Click()
+{
+    const QString path = runOpenBaseDialog();
+    if (path.isEmpty())
+        return;
+    try {
+        table_.close();
+        baseFileName_ = path;
+        loadFromFile(table_, path, format_);
+    } catch (const std::exception&) {
+        prompts().message(QStringLiteral("Неправильный формат. Создана новая База"));
+        table_.open();
+    }
+}
+
+void BaseCommands::ToolButton6Click()
+{
+    if (!table_.isOpen() || baseFileName_.isEmpty())
+        return;
+    const QString dir = QFileInfo(baseFileName_).path();
+    if (!QFileInfo(dir).isDir() && !QDir().mkdir(dir))
+        throw Failure(QStringLiteral("Cannot create ") + dir);
+    saveToFile(table_, baseFileName_, format_);
+    prompts().message(QStringLiteral("База ") + baseFileName_ +
+                      QStringLiteral(" успешно сохранена"));
+}
+
+void BaseCommands::ToolButton10Click()
+{
+    const QString path = prompts().saveFileName(saveBaseDialog_);
+    if (path.isEmpty())
+        return;
+    baseFileName_ = path;
+    saveBaseDialog_.fileName = path;
+    ToolButton6Click();
+}
+
+} // namespace kelvora
