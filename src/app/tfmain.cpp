@@ -3,6 +3,7 @@
 #include "anchors.h"
 #include "baseimport.h"
 #include "directoryedit.h"
+#include "dbmemo.h"
 #include "forms.h"
 #include "guard.h"
 #include "icons.h"
@@ -10,6 +11,8 @@
 #include "integerspin.h"
 #include "mapgeometry.h"
 #include "mapimage.h"
+#include "pointgrid.h"
+#include "pointlistmodel.h"
 #include "prompts.h"
 #include "settingsfile.h"
 #include "sidebandmenu.h"
@@ -104,7 +107,11 @@ TFmain::TFmain(QWidget* parent)
     FormCreate();
 }
 
-TFmain::~TFmain() = default;
+TFmain::~TFmain()
+{
+    // The grid and the memo are deleted after the tables: unbind them first.
+    dataSource1_.detach();
+}
 
 void TFmain::FormCreate()
 {
@@ -368,10 +375,21 @@ void TFmain::buildPanel()
     group->add(ProgressBar1, QRect(104, 40, 177, 17), topStretch);
     ProgressBar1->hide();
 
-    DBMAP = new QTableView(Panel1);
+    // The point list and the description memo, bound through DataSource1.
+    dataSource1_.attach(pointTable_);
+    DBMAP = new PointGrid(dataSource1_, Panel1);
     DBMAP->setObjectName(QStringLiteral("DBMAP"));
+    DBMAP->onDeleteKey = [this] {
+        N2Click();
+    };
+    DBMAP->onTitleClick = [this](int column) {
+        DBMAPTitleBtnClick(column);
+    };
+    DBMAP->onDoubleClick = [this](int x, int y) {
+        DBMAPDblClick(x, y);
+    };
     panel->add(DBMAP, QRect(1, 120, 305, 305), all);
-    DBMemo1 = new QPlainTextEdit(Panel1);
+    DBMemo1 = new DBMemo(dataSource1_, QStringLiteral("DESC"), Panel1);
     DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
     panel->add(DBMemo1, QRect(0, panelDesign.height() - 65, panelDesign.width(), 65),
                Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
@@ -773,8 +791,8 @@ void TFmain::ToolButton12Click()
         ProgressBar1->setValue(0);
         ProgressBar1->show();
 
-        // Until the grid's data link exists, holding the table's
-        // notifications keeps its views from following the merge.
+        // The grid, the memo and the edit window are unbound for the merge,
+        // and the table's notifications held so that it ends in one reset.
         bool detached = false;
         BaseImport::Hooks hooks;
         hooks.choices = [] {
@@ -792,12 +810,15 @@ void TFmain::ToolButton12Click()
             return choices;
         };
         hooks.detach = [&] {
+            dataSource1_.detach();
             pointTable_.holdNotifications();
             detached = true;
         };
         hooks.attach = [&] {
-            if (detached)
+            if (detached) {
                 pointTable_.releaseNotifications();
+                dataSource1_.attach(pointTable_);
+            }
             detached = false;
         };
         hooks.setMaximum = [this](int maximum) {
@@ -850,6 +871,24 @@ void TFmain::TrackBar1Change()
     const QString radius = QString::number(TrackBar1->value());
     TrackBar1->setToolTip(radius);
     Label1->setText(radiusCaption + radius);
+}
+
+// Point list ------------------------------------------------------------
+
+void TFmain::DBMAPTitleBtnClick(int column)
+{
+    const int field = DBMAP->pointModel().fieldOfColumn(column);
+    if (field < 0)
+        return;
+    pointTable_.setSortFields(pointTable_.fields()[std::size_t(field)].name);
+    pointTable_.sort(DBMAP->marker(column) == PointGrid::Marker::Down
+                         ? SortOptions(SortOption::Descending)
+                         : SortOptions());
+}
+
+void TFmain::DBMAPDblClick(int x, int y)
+{
+    GoToPoint(x, y);
 }
 
 void TFmain::N1Click()

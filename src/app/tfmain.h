@@ -2,6 +2,9 @@
 
 #include "basecommands.h"
 #include "mapimage.h"
+#include "datasource.h"
+#include "dbmemo.h"
+#include "pointgrid.h"
 #include "pointtable.h"
 #include "prompts.h"
 #include "targetmarker.h"
@@ -59,6 +62,8 @@ public:
     // The base file commands' state: the base file's path, the format object
     // and the open-base dialog the import shares.
     BaseCommands& baseCommands() { return baseCommands_; }
+    // The data link of the grid, the description memo and the edit window.
+    DataSource& dataSource1() { return dataSource1_; }
     // The controls the settings window restores and stores.
     MainWindowControls settingsControls() const;
 
@@ -87,6 +92,12 @@ public:
     void Button1Click();
     void TrackBar1Change();
     void GoToPoint(int x, int y);
+
+    // The point list: a title click sorts by its column (descending when its
+    // marker is down, before the marker advances); a double click goes to
+    // the current point.
+    void DBMAPTitleBtnClick(int column);
+    void DBMAPDblClick(int x, int y);
 
     // The grid's popup commands: add, delete and edit a point.
     void N1Click();
@@ -156,8 +167,8 @@ public:
     QSlider* TrackBar1 = nullptr;
     QLabel* Label4 = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
-    QTableView* DBMAP = nullptr;
-    QPlainTextEdit* DBMemo1 = nullptr;
+    PointGrid* DBMAP = nullptr;
+    DBMemo* DBMemo1 = nullptr;
     SideBandMenu* GridBar = nullptr;
 
 protected:
@@ -182,6 +193,7 @@ private:
     PointTable pointTable_;
     PointTable impBase_;
     BaseCommands baseCommands_{pointTable_};
+    DataSource dataSource1_;
     QWidget* centre_ = nullptr;
     bool layingOut_ = false;
 };
