@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFontDatabase>
 #include <QFrame>
@@ -536,6 +537,15 @@ void TFmain::ToolButton5Click() {}
 void TFmain::MAPSEARCHREFRESHClick() {}
 void TFmain::GoToPoint(int, int) {}
 // The base-file commands fill these in.
+void TFmain::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    guarded([&] {
+        if (baseCommands_.settleUnsavedChanges())
+            event->accept();
+    });
+}
+
 void TFmain::ToolButton14Click()
 {
     baseCommands_.ToolButton14Click();
@@ -601,7 +611,12 @@ void TFmain::ToolButton12Click()
 
         ImportQuestions questions;
         BaseImport import(pointTable_, impBase_, questions, std::move(hooks));
+        // Merged records may arrive while notifications are held.
+        ModifiedState& modified = baseCommands_.modifiedState();
+        const std::uint64_t before = modified.fingerprint();
         const bool complete = import.run(path, baseCommands_.format());
+        if (modified.fingerprint() != before)
+            modified.markModified();
         ProgressBar1->hide();
         if (!complete)
             prompts().message(BaseImport::failedText);
