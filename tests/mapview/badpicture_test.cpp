@@ -56,11 +56,23 @@ struct Type
 };
 
 const Type types[] = {
-    {"bmp", [] { return test::encodeWithQt(checker(), "bmp"); }},
-    {"ico", [] { return test::encodeWithQt(checker(), "ico"); }},
+    {"bmp",
+     [] {
+         return test::encodeWithQt(checker(), "bmp");
+     }},
+    {"ico",
+     [] {
+         return test::encodeWithQt(checker(), "ico");
+     }},
     {"gif", gif},
-    {"jpg", [] { return test::encodeJpeg(checker()); }},
-    {"jpeg", [] { return test::encodeJpeg(checker(), 50); }},
+    {"jpg",
+     [] {
+         return test::encodeJpeg(checker());
+     }},
+    {"jpeg",
+     [] {
+         return test::encodeJpeg(checker(), 50);
+     }},
     {"wmf", wmf},
     {"emf", emf},
 };
@@ -70,9 +82,9 @@ const Type types[] = {
 ::testing::AssertionResult failsCleanly(const QByteArray& bytes, const char* extension)
 {
     try {
-        const MapPicture picture = MapPicture::fromData(
-            reinterpret_cast<const unsigned char*>(bytes.constData()), std::size_t(bytes.size()),
-            QString::fromLatin1(extension));
+        const MapPicture picture =
+            MapPicture::fromData(reinterpret_cast<const unsigned char*>(bytes.constData()),
+                                 std::size_t(bytes.size()), QString::fromLatin1(extension));
         if (picture.isNull() || picture.size().isEmpty() || picture.image().isNull())
             return ::testing::AssertionFailure() << "an empty picture was accepted";
         if (picture.image().size() != picture.size())
@@ -92,9 +104,9 @@ class BadPicture : public ::testing::TestWithParam<Type>
 TEST_P(BadPicture, TheIntactFileLoads)
 {
     const QByteArray good = GetParam().make();
-    const MapPicture picture = MapPicture::fromData(
-        reinterpret_cast<const unsigned char*>(good.constData()), std::size_t(good.size()),
-        QString::fromLatin1(GetParam().extension));
+    const MapPicture picture =
+        MapPicture::fromData(reinterpret_cast<const unsigned char*>(good.constData()),
+                             std::size_t(good.size()), QString::fromLatin1(GetParam().extension));
     EXPECT_FALSE(picture.size().isEmpty());
 }
 
