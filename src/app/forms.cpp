@@ -19,7 +19,7 @@ Forms::Forms(const MainFactory& createMain)
     settings_ =
         std::make_unique<TFsettings>(main_->settingsFile(), main_->settingsControls(), main_.get());
     Fsettings = settings_.get();
-    edit_ = std::make_unique<TFedit>(main_.get());
+    edit_ = std::make_unique<TFedit>(main_->dataSource1(), main_.get());
     Fedit = edit_.get();
     about_ = std::make_unique<TFabout>(main_.get());
     Fabout = about_.get();

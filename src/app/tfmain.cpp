@@ -2,17 +2,25 @@
 
 #include "anchors.h"
 #include "baseimport.h"
+#include "directoryedit.h"
+#include "dbmemo.h"
 #include "forms.h"
 #include "guard.h"
 #include "icons.h"
 #include "importquestions.h"
 #include "integerspin.h"
+#include "mapgeometry.h"
+#include "mapimage.h"
+#include "pointgrid.h"
+#include "pointlistmodel.h"
 #include "prompts.h"
 #include "settingsfile.h"
 #include "sidebandmenu.h"
 #include "splitterbar.h"
+#include "targetmarker.h"
 #include "tfabout.h"
 #include "tfedit.h"
+#include "tfsettings.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -44,6 +52,7 @@ namespace {
 const QString closedBaseText = QStringLiteral("База Закрыта");
 const QString deleteQuestionText = QStringLiteral("Уверены, что хотите удалить?");
 const QString radiusCaption = QStringLiteral("Радиус поиска, пикс: ");
+const QString searchFailedText = QStringLiteral("Поиск не удаля!");
 
 constexpr int toolBarHeight = 42;
 constexpr int buttonWidth = 39;
@@ -99,7 +108,11 @@ TFmain::TFmain(QWidget* parent)
     FormCreate();
 }
 
-TFmain::~TFmain() = default;
+TFmain::~TFmain()
+{
+    // The grid and the memo are deleted after the tables: unbind them first.
+    dataSource1_.detach();
+}
 
 void TFmain::FormCreate()
 {
@@ -271,16 +284,23 @@ void TFmain::buildMapArea()
 
     mapContent = new QWidget;
     mapContent->setObjectName(QStringLiteral("mapContent"));
-    IMGMAP = new QLabel(mapContent);
+    IMGMAP = new MapImage(mapContent);
     IMGMAP->setObjectName(QStringLiteral("IMGMAP"));
     IMGMAP->setGeometry(0, 0, 652, 560);
-    IMGMAP->setCursor(Qt::PointingHandCursor);
-    IMGMAP->setScaledContents(true);
-    TARGET = new QLabel(mapContent);
+    TARGET = new TargetMarker(mapContent);
     TARGET->setObjectName(QStringLiteral("TARGET"));
-    TARGET->setGeometry(0, 0, 50, 50);
-    TARGET->hide();
     TARGET->raise();
+    connect(IMGMAP, &MapImage::pressed, this,
+            [this](Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint at) {
+                guarded([&] { IMGMAPMouseDown(button, shift, at.x(), at.y()); });
+            });
+    connect(IMGMAP, &MapImage::released, this, [this](Qt::MouseButton button, QPoint at) {
+        guarded([&] { IMGMAPMouseUp(button, at.x(), at.y()); });
+    });
+    connect(IMGMAP, &MapImage::doubleClicked, this, [this] { guarded([&] { IMGMAPDblClick(); }); });
+    connect(TARGET, &TargetMarker::frameChanged, this,
+            [this] { guarded([&] { TARGETFrameChanged(); }); });
+    OpenPicture.filter = openPictureFilter();
     mapContent->resize(IMGMAP->size());
     ScrollBox1->setWidget(mapContent);
 
@@ -356,10 +376,21 @@ void TFmain::buildPanel()
     group->add(ProgressBar1, QRect(104, 40, 177, 17), topStretch);
     ProgressBar1->hide();
 
-    DBMAP = new QTableView(Panel1);
+    // The point list and the description memo, bound through DataSource1.
+    dataSource1_.attach(pointTable_);
+    DBMAP = new PointGrid(dataSource1_, Panel1);
     DBMAP->setObjectName(QStringLiteral("DBMAP"));
+    DBMAP->onDeleteKey = [this] {
+        N2Click();
+    };
+    DBMAP->onTitleClick = [this](int column) {
+        DBMAPTitleBtnClick(column);
+    };
+    DBMAP->onDoubleClick = [this](int x, int y) {
+        DBMAPDblClick(x, y);
+    };
     panel->add(DBMAP, QRect(1, 120, 305, 305), all);
-    DBMemo1 = new QPlainTextEdit(Panel1);
+    DBMemo1 = new DBMemo(dataSource1_, QStringLiteral("DESC"), Panel1);
     DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
     panel->add(DBMemo1, QRect(0, panelDesign.height() - 65, panelDesign.width(), 65),
                Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
@@ -528,14 +559,213 @@ void TFmain::scrollStepDown()
 
 // Commands -------------------------------------------------------------
 
-// The map view fills these in.
-void TFmain::ToolButton1Click() {}
-void TFmain::ToolButton2Click() {}
-void TFmain::ToolButton4Click() {}
-void TFmain::ToolButton3Click() {}
-void TFmain::ToolButton5Click() {}
-void TFmain::MAPSEARCHREFRESHClick() {}
-void TFmain::GoToPoint(int, int) {}
+// The map ---------------------------------------------------------------
+
+bool TFmain::mapRefreshChecked() const
+{
+    return Fsettings && Fsettings->MAPREFRESH()->isChecked();
+}
+
+void TFmain::setScrollPosition(Qt::Orientation axis, int position)
+{
+    QScrollBar* bar = axis == Qt::Horizontal ? ScrollBox1->horizontalScrollBar()
+                                             : ScrollBox1->verticalScrollBar();
+    bar->setValue(position); // the bar clamps to 0 .. its maximum
+}
+
+void TFmain::stopMarker()
+{
+    TARGET->stop();
+    TARGET->hide();
+}
+
+// The displayed size; the scroll range follows it and the positions are
+// clamped to the new maximum.
+void TFmain::setViewSize(QSize size)
+{
+    IMGMAP->resize(size);
+    mapContent->resize(size);
+}
+
+void TFmain::ToolButton1Click()
+{
+    const QString path = prompts().openFileName(OpenPicture);
+    if (path.isEmpty())
+        return;
+    OpenPicture.fileName = path;
+    // Each step's failure ends the command without a message; what the
+    // earlier steps did stays done.
+    try {
+        pointTable_.close();
+        baseCommands_.setBaseFileName(QString());
+        IMGMAP->setPicture(MapPicture::load(path));
+        const QSize native = IMGMAP->pictureSize();
+        Label3->setText(sizeLabel(native.width(), native.height()));
+        ToolButton3->setChecked(true);
+        ToolButton3Click();
+        if (!Fsettings || !Fsettings->BASEOPENWITHIMG()->isChecked())
+            return;
+        const QString baseFile = sameNamedBasePath(path, Fsettings->BASEPATHISPICT()->isChecked(),
+                                                   Fsettings->DirectoryEdit1()->text(), exeDir_);
+        baseCommands_.setBaseFileName(baseFile);
+        try {
+            loadFromFile(pointTable_, baseFile, baseCommands_.format());
+        } catch (const std::exception&) {
+            // No base yet (or a bad one): an empty table to be saved there;
+            // what a damaged file gave before its fault is kept.
+            pointTable_.open();
+        }
+    } catch (const std::exception&) {
+    }
+}
+
+void TFmain::ToolButton3Click()
+{
+    stopMarker();
+    setViewSize(IMGMAP->pictureSize());
+}
+
+void TFmain::ToolButton2Click()
+{
+    stopMarker();
+    setViewSize(zoomHalf(IMGMAP->pictureSize()));
+}
+
+void TFmain::ToolButton4Click()
+{
+    stopMarker();
+    setViewSize(zoomThreeQuarters(IMGMAP->pictureSize()));
+}
+
+void TFmain::ToolButton5Click()
+{
+    stopMarker();
+    const QSize client = ScrollBox1->viewport()->size();
+    if (const std::optional<QSize> fitted =
+            fitSize(IMGMAP->pictureSize(), client, ScrollBox1->size()))
+        setViewSize(*fitted);
+}
+
+void TFmain::MAPSEARCHREFRESHClick()
+{
+    pointTable_.setFilter(QString());
+    pointTable_.setFiltered(false);
+}
+
+void TFmain::GoToPoint(int x, int y)
+{
+    try {
+        stopMarker();
+        const QSize native = IMGMAP->pictureSize();
+        const int vx = imageToView(x, native.width(), IMGMAP->width());
+        const int vy = imageToView(y, native.height(), IMGMAP->height());
+        const QSize client = ScrollBox1->viewport()->size();
+        setScrollPosition(Qt::Horizontal, centredPosition(vx, client.width()));
+        setScrollPosition(Qt::Vertical, centredPosition(vy, client.height()));
+        const int posH = ScrollBox1->horizontalScrollBar()->value();
+        const int posV = ScrollBox1->verticalScrollBar()->value();
+        const int left = markerOffset({vx, client.width(), posH, IMGMAP->width()});
+        const int top = markerOffset({vy, client.height(), posV, IMGMAP->height()});
+        // The marker lives in the content, which the positions have moved.
+        TARGET->move(left + posH, top + posV);
+        if (mapRefreshChecked())
+            ScrollBox1->repaint();
+        BlinkCount = 0;
+        TARGET->show();
+        TARGET->raise();
+        TARGET->start();
+    } catch (const std::exception&) {
+        prompts().message(searchFailedText);
+    }
+}
+
+void TFmain::TARGETFrameChanged()
+{
+    ++BlinkCount;
+    if (BlinkCount == 9) {
+        TARGET->stop();
+        TARGET->setFrame(0);
+        TARGET->hide();
+    }
+}
+
+void TFmain::IMGMAPMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y)
+{
+    const QSize native = IMGMAP->pictureSize();
+    if (!MapDblClicked)
+        Label4->setText(sizeLabel(viewToImage(x, native.width(), IMGMAP->width()),
+                                  viewToImage(y, native.height(), IMGMAP->height())));
+    if (button == Qt::LeftButton) {
+        DragStartX = x;
+        DragStartY = y;
+        return;
+    }
+    if (button != Qt::RightButton)
+        return;
+    const int ix = viewToImage(x, native.width(), IMGMAP->width());
+    const int iy = viewToImage(y, native.height(), IMGMAP->height());
+    pointTable_.setFilter(proximityFilterText(ix, iy, TrackBar1->value()));
+    pointTable_.setFiltered(true);
+    if (!MAPSEARCHEDIT->isChecked())
+        return;
+
+    // Adding needs an open table, as the popup's add command does.
+    if (!pointTable_.isOpen()) {
+        prompts().message(closedBaseText);
+        return;
+    }
+    Prompts::Question question;
+    question.text = addPointQuestion(ix, iy);
+    if (prompts().ask(question) == Prompts::Button::Yes) {
+        pointTable_.append();
+        pointTable_.fieldByName(u"X").setAsInteger(ix);
+        pointTable_.fieldByName(u"Y").setAsInteger(iy);
+        pointTable_.fieldByName(u"OBR").setAsBoolean(false);
+        if (Fedit)
+            showModal(*Fedit);
+    }
+    // A null field is looked for as null, so that a point left without a
+    // name is found again.
+    const auto value = [this](QStringView name, bool integer) -> QVariant {
+        const Field field = pointTable_.fieldByName(name);
+        if (field.isNull())
+            return {};
+        return integer ? QVariant(field.asInteger()) : QVariant(field.asString());
+    };
+    const QVariantList key{value(u"X", true), value(u"Y", true), value(u"NAME_EN", false),
+                           value(u"NAME_RUS", false)};
+    pointTable_.setFilter(QString());
+    pointTable_.setFiltered(false);
+    pointTable_.locate(QStringLiteral("X;Y;NAME_EN;NAME_RUS"), key);
+}
+
+void TFmain::IMGMAPMouseUp(Qt::MouseButton button, int x, int y)
+{
+    if (button == Qt::LeftButton && !MapDblClicked) {
+        const int dx = x - DragStartX;
+        const int dy = y - DragStartY;
+        setScrollPosition(Qt::Horizontal, ScrollBox1->horizontalScrollBar()->value() - dx);
+        setScrollPosition(Qt::Vertical, ScrollBox1->verticalScrollBar()->value() - dy);
+    }
+    MapDblClicked = false;
+}
+
+void TFmain::IMGMAPDblClick()
+{
+    if (ToolButton3->isChecked())
+        return;
+    MapDblClicked = true;
+    const QSize native = IMGMAP->pictureSize();
+    // The first press of the pair, at the zoom before it changes.
+    const int x = scaleRounded(native.width(), DragStartX, IMGMAP->width());
+    const int y = scaleRounded(native.height(), DragStartY, IMGMAP->height());
+    ToolButton3Click();
+    ToolButton3->setChecked(true);
+    if (mapRefreshChecked())
+        IMGMAP->repaint();
+    GoToPoint(x, y);
+}
+
 // The base-file commands fill these in.
 void TFmain::closeEvent(QCloseEvent* event)
 {
@@ -571,8 +801,8 @@ void TFmain::ToolButton12Click()
         ProgressBar1->setValue(0);
         ProgressBar1->show();
 
-        // Until the grid's data link exists, holding the table's
-        // notifications keeps its views from following the merge.
+        // The grid, the memo and the edit window are unbound for the merge,
+        // and the table's notifications held so that it ends in one reset.
         bool detached = false;
         BaseImport::Hooks hooks;
         hooks.choices = [] {
@@ -590,12 +820,15 @@ void TFmain::ToolButton12Click()
             return choices;
         };
         hooks.detach = [&] {
+            dataSource1_.detach();
             pointTable_.holdNotifications();
             detached = true;
         };
         hooks.attach = [&] {
-            if (detached)
+            if (detached) {
                 pointTable_.releaseNotifications();
+                dataSource1_.attach(pointTable_);
+            }
             detached = false;
         };
         hooks.setMaximum = [this](int maximum) {
@@ -653,6 +886,24 @@ void TFmain::TrackBar1Change()
     const QString radius = QString::number(TrackBar1->value());
     TrackBar1->setToolTip(radius);
     Label1->setText(radiusCaption + radius);
+}
+
+// Point list ------------------------------------------------------------
+
+void TFmain::DBMAPTitleBtnClick(int column)
+{
+    const int field = DBMAP->pointModel().fieldOfColumn(column);
+    if (field < 0)
+        return;
+    pointTable_.setSortFields(pointTable_.fields()[std::size_t(field)].name);
+    pointTable_.sort(DBMAP->marker(column) == PointGrid::Marker::Down
+                         ? SortOptions(SortOption::Descending)
+                         : SortOptions());
+}
+
+void TFmain::DBMAPDblClick(int x, int y)
+{
+    GoToPoint(x, y);
 }
 
 void TFmain::N1Click()

@@ -1,7 +1,13 @@
 #pragma once
 
 #include "basecommands.h"
+#include "mapimage.h"
+#include "datasource.h"
+#include "dbmemo.h"
+#include "pointgrid.h"
 #include "pointtable.h"
+#include "prompts.h"
+#include "targetmarker.h"
 #include "tfsettings.h"
 
 #include <QMainWindow>
@@ -57,6 +63,8 @@ public:
     // The base file commands' state: the base file's path, the format object
     // and the open-base dialog the import shares.
     BaseCommands& baseCommands() { return baseCommands_; }
+    // The data link of the grid, the description memo and the edit window.
+    DataSource& dataSource1() { return dataSource1_; }
     // The controls the settings window restores and stores.
     MainWindowControls settingsControls() const;
 
@@ -86,6 +94,12 @@ public:
     void TrackBar1Change();
     void GoToPoint(int x, int y);
 
+    // The point list: a title click sorts by its column (descending when its
+    // marker is down, before the marker advances); a double click goes to
+    // the current point.
+    void DBMAPTitleBtnClick(int column);
+    void DBMAPDblClick(int x, int y);
+
     // The grid's popup commands: add, delete and edit a point.
     void N1Click();
     void N2Click();
@@ -96,6 +110,22 @@ public:
     void scrollStepRight();
     void scrollStepUp();
     void scrollStepDown();
+
+    // The map: presses, releases and double clicks in view pixels of IMGMAP.
+    void IMGMAPMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void IMGMAPMouseUp(Qt::MouseButton button, int x, int y);
+    // Runs before the second press of the pair is handled.
+    void IMGMAPDblClick();
+    void TARGETFrameChanged();
+    // Sets one axis's scroll position, clamped to 0 .. its maximum.
+    void setScrollPosition(Qt::Orientation axis, int position);
+
+    // The map's state.
+    Prompts::FileRequest OpenPicture;
+    int DragStartX = 0;
+    int DragStartY = 0;
+    bool MapDblClicked = false;
+    int BlinkCount = 0;
 
     // The controls, by their names.
     QToolBar* ToolBar1 = nullptr;
@@ -124,8 +154,8 @@ public:
 
     QScrollArea* ScrollBox1 = nullptr;
     QWidget* mapContent = nullptr; // the scrolled content holding the picture
-    QLabel* IMGMAP = nullptr;
-    QLabel* TARGET = nullptr;
+    MapImage* IMGMAP = nullptr;
+    TargetMarker* TARGET = nullptr;
     SplitterBar* Splitter1 = nullptr;
     QWidget* Panel1 = nullptr;
     QLabel* Label2 = nullptr;
@@ -138,8 +168,8 @@ public:
     QSlider* TrackBar1 = nullptr;
     QLabel* Label4 = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
-    QTableView* DBMAP = nullptr;
-    QPlainTextEdit* DBMemo1 = nullptr;
+    PointGrid* DBMAP = nullptr;
+    DBMemo* DBMemo1 = nullptr;
     SideBandMenu* GridBar = nullptr;
 
 protected:
@@ -155,6 +185,9 @@ private:
     void buildGridBar();
     void layoutCentre();
     void dragSplitter(int dx);
+    void setViewSize(QSize size);
+    void stopMarker();
+    bool mapRefreshChecked() const;
     QToolButton* addToolButton(const QString& name, const QString& hint, const QString& icon);
     void addSeparator(int width);
 
@@ -163,6 +196,7 @@ private:
     PointTable pointTable_;
     PointTable impBase_;
     BaseCommands baseCommands_{pointTable_};
+    DataSource dataSource1_;
     QWidget* centre_ = nullptr;
     bool layingOut_ = false;
 };

@@ -197,10 +197,15 @@ TEST_F(Import, TheRadioRuleIsReadFromTheSettingsWindow)
     QSignalSpy inserted(&main_->pointTable(), &PointTable::rowInserted);
     QSignalSpy removed(&main_->pointTable(), &PointTable::rowRemoved);
     QSignalSpy reset(&main_->pointTable(), &PointTable::reset);
+    // The data link is unbound for the merge and bound again after it.
+    QSignalSpy links(&main_->dataSource1(), &DataSource::tableChanged);
     main_->ToolButton12->click();
     EXPECT_EQ(inserted.count(), 0);
     EXPECT_EQ(removed.count(), 0);
     EXPECT_EQ(reset.count(), 1);
+    EXPECT_EQ(links.count(), 2);
+    EXPECT_EQ(main_->dataSource1().table(), &main_->pointTable());
+    EXPECT_EQ(main_->DBMAP->model()->rowCount(), 1);
     EXPECT_TRUE(scripted_.textsOf(Kind::Question).isEmpty());
     EXPECT_EQ(names(), QStringList{QStringLiteral("A 5 6")});
 }
