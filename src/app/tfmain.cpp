@@ -2,8 +2,8 @@
 
 #include "anchors.h"
 #include "baseimport.h"
-#include "directoryedit.h"
 #include "dbmemo.h"
+#include "directoryedit.h"
 #include "forms.h"
 #include "guard.h"
 #include "icons.h"
@@ -593,10 +593,15 @@ void TFmain::ToolButton1Click()
     if (path.isEmpty())
         return;
     OpenPicture.fileName = path;
+    // Unsaved points are saved or dropped only on the user's word; a failed
+    // save goes to the error box and ends the command.
+    if (!baseCommands_.settleUnsavedChanges())
+        return;
     // Each step's failure ends the command without a message; what the
     // earlier steps did stays done.
     try {
         pointTable_.close();
+        baseCommands_.modifiedState().clear();
         baseCommands_.setBaseFileName(QString());
         IMGMAP->setPicture(MapPicture::load(path));
         const QSize native = IMGMAP->pictureSize();
@@ -615,6 +620,7 @@ void TFmain::ToolButton1Click()
             // what a damaged file gave before its fault is kept.
             pointTable_.open();
         }
+        baseCommands_.modifiedState().clear();
     } catch (const std::exception&) {
     }
 }

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -18,7 +19,7 @@ namespace {
 using Button = Prompts::Button;
 using Kind = ScriptedPrompts::Kind;
 
-enum class Command { Close, OpenBase };
+enum class Command { Close, OpenBase, OpenPicture };
 // Where Save base writes when Yes is answered.
 enum class Target { Named, Unnamed, Failing };
 
@@ -55,6 +56,9 @@ protected:
             other.post();
         }
         saveToFile(other, path(QStringLiteral("other.Lorvet")), BaseFileFormat());
+        QImage picture(24, 16, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        ASSERT_TRUE(picture.save(path(QStringLiteral("map.bmp")), "BMP"));
     }
 
     void tearDownWindow()
@@ -94,6 +98,12 @@ protected:
                 script.chooseFile(saveAs);
             main_->ToolButton14->click();
             return main_->pointTable().recordCount() == 5;
+        case Command::OpenPicture:
+            script.chooseFile(path(QStringLiteral("map.bmp")));
+            if (!saveAs.isEmpty())
+                script.chooseFile(saveAs);
+            main_->ToolButton1->click();
+            return main_->IMGMAP->pictureSize() == QSize(24, 16);
         }
         return false;
     }
@@ -215,13 +225,15 @@ const Case cases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Guard, UnsavedChanges,
-                         ::testing::Combine(::testing::Values(Command::Close, Command::OpenBase),
+                         ::testing::Combine(::testing::Values(Command::Close, Command::OpenBase,
+                                                              Command::OpenPicture),
                                             ::testing::ValuesIn(cases)),
                          [](const auto& info) {
-                             return std::string(std::get<0>(info.param) == Command::Close
-                                                    ? "Close"
-                                                    : "OpenBase") +
-                                    std::get<1>(info.param).name;
+                             const Command command = std::get<0>(info.param);
+                             const char* name = command == Command::Close      ? "Close"
+                                                : command == Command::OpenBase ? "OpenBase"
+                                                                               : "OpenPicture";
+                             return std::string(name) + std::get<1>(info.param).name;
                          });
 
 } // namespace
