@@ -52,13 +52,25 @@ bench: deps
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
 
-# The base file reader's fuzzer, built with clang into its own directory;
-# the inputs it finds go to fuzz/corpus-work (not kept in git).
+# The fuzzers of every reader of untrusted input, built with clang into their
+# own directory; each runs FUZZ_SECONDS. What they find goes to
+# fuzz/corpus-work/<target> (not kept in git); tests/data/<area>/fuzz holds
+# the inputs kept as regression fixtures, read back as seeds.
 FUZZ_BUILD ?= build-fuzz
-FUZZ_SECONDS ?= 300
-.PHONY: fuzz
-fuzz: deps
+FUZZ_SECONDS ?= 180
+FUZZ_TARGETS ?= basefile filter metafile picture
+.PHONY: fuzz fuzz-build
+fuzz-build: deps
 	@CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVORA_FUZZ=ON -DKELVORA_BENCH=OFF >/dev/null
-	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target basefile_fuzz
-	@mkdir -p fuzz/corpus-work
-	$(FUZZ_BUILD)/fuzz/basefile_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=10 fuzz/corpus-work tests/data/basefile
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) $(foreach t,$(FUZZ_TARGETS),--target $(t)_fuzz)
+
+fuzz: fuzz-build
+	@set -e; for t in $(FUZZ_TARGETS); do \
+	  mkdir -p fuzz/corpus-work/$$t; \
+	  seeds=""; [ -d tests/data/$$t ] && seeds="tests/data/$$t"; \
+	  echo "== $${t}_fuzz for $(FUZZ_SECONDS) s"; \
+	  QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
+	    $(FUZZ_BUILD)/fuzz/$${t}_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 \
+	    -timeout=10 -print_final_stats=1 -artifact_prefix=fuzz/corpus-work/$$t- \
+	    fuzz/corpus-work/$$t $$seeds; \
+	done

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "basefile.h"
+#include "modifiedstate.h"
 #include "prompts.h"
 
 #include <QString>
@@ -32,8 +33,22 @@ public:
     QString runOpenBaseDialog();
     const Prompts::FileRequest& saveBaseDialog() const { return saveBaseDialog_; }
 
-    // Open base: closes the table (unsaved records are dropped) and loads the
-    // chosen file; a failed load shows a fixed message and leaves the table open.
+    // Whether the open base changed since it was loaded, opened empty or saved.
+    ModifiedState& modifiedState() { return modified_; }
+    bool modified() const { return modified_.modified(); }
+
+    // The question asked before unsaved changes would be dropped.
+    static Prompts::Question unsavedChangesQuestion();
+    // Before a command drops the open base: when it is modified, asks
+    // unsavedChangesQuestion(). Yes saves (through Save base as without a
+    // file name) and goes on only when the base was saved; No goes on and
+    // drops the changes; Cancel or the close box stops. Returns whether the
+    // command goes on. A failed save is thrown to the caller's guard.
+    bool settleUnsavedChanges();
+
+    // Open base: after the dialog, settles unsaved changes, then closes the
+    // table and loads the chosen file; a failed load shows a fixed message
+    // and leaves the table open and empty.
     void ToolButton14Click();
     // Save base: writes the open table to baseFileName(), creating its
     // directory one level deep. Failures are thrown to the caller's guard.
@@ -43,6 +58,7 @@ public:
 
 private:
     PointTable& table_;
+    ModifiedState modified_{table_};
     BaseFileFormat format_;
     QString baseFileName_;
     Prompts::FileRequest openBaseDialog_;

@@ -2,8 +2,8 @@
 
 #include "anchors.h"
 #include "baseimport.h"
-#include "directoryedit.h"
 #include "dbmemo.h"
+#include "directoryedit.h"
 #include "forms.h"
 #include "guard.h"
 #include "icons.h"
@@ -25,6 +25,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFontDatabase>
 #include <QFrame>
@@ -592,10 +593,15 @@ void TFmain::ToolButton1Click()
     if (path.isEmpty())
         return;
     OpenPicture.fileName = path;
+    // Unsaved points are saved or dropped only on the user's word; a failed
+    // save goes to the error box and ends the command.
+    if (!baseCommands_.settleUnsavedChanges())
+        return;
     // Each step's failure ends the command without a message; what the
     // earlier steps did stays done.
     try {
         pointTable_.close();
+        baseCommands_.modifiedState().clear();
         baseCommands_.setBaseFileName(QString());
         IMGMAP->setPicture(MapPicture::load(path));
         const QSize native = IMGMAP->pictureSize();
@@ -614,6 +620,7 @@ void TFmain::ToolButton1Click()
             // what a damaged file gave before its fault is kept.
             pointTable_.open();
         }
+        baseCommands_.modifiedState().clear();
     } catch (const std::exception&) {
     }
 }
@@ -766,6 +773,15 @@ void TFmain::IMGMAPDblClick()
 }
 
 // The base-file commands fill these in.
+void TFmain::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    guarded([&] {
+        if (baseCommands_.settleUnsavedChanges())
+            event->accept();
+    });
+}
+
 void TFmain::ToolButton14Click()
 {
     baseCommands_.ToolButton14Click();
@@ -834,7 +850,12 @@ void TFmain::ToolButton12Click()
 
         ImportQuestions questions;
         BaseImport import(pointTable_, impBase_, questions, std::move(hooks));
+        // Merged records may arrive while notifications are held.
+        ModifiedState& modified = baseCommands_.modifiedState();
+        const std::uint64_t before = modified.fingerprint();
         const bool complete = import.run(path, baseCommands_.format());
+        if (modified.fingerprint() != before)
+            modified.markModified();
         ProgressBar1->hide();
         if (!complete)
             prompts().message(BaseImport::failedText);

@@ -15,6 +15,7 @@
 
 class QAbstractButton;
 class QButtonGroup;
+class QCloseEvent;
 class QDialog;
 class QGroupBox;
 class QKeyEvent;
@@ -173,6 +174,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Asks about unsaved changes first; Cancel or a failed save keeps the window.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void FormCreate();

@@ -88,10 +88,11 @@ TEST_F(BaseCommandsTest, OpenThenSaveWritesTheOpenedFileAgain)
     table.open();
     addPoint(99, QStringLiteral("unsaved"));
     script().chooseFile(file);
+    script().answer(Prompts::Button::No);
     guarded([&] { commands.ToolButton14Click(); });
     EXPECT_EQ(commands.baseFileName(), file);
-    EXPECT_EQ(table.recordCount(), 3); // the unsaved point is gone without a question
-    ASSERT_EQ(script().shown().size(), 1);
+    EXPECT_EQ(table.recordCount(), 3); // the unsaved point is dropped on No
+    ASSERT_EQ(script().shown().size(), 2);
     EXPECT_EQ(script().shown()[0].kind, Kind::OpenFile);
     EXPECT_EQ(script().shown()[0].file.filter,
               QStringLiteral("Файлы базы Kelvora (*.Lorvet)|*.Lorvet|Все файлы (*.*)|*.*"));
@@ -120,6 +121,7 @@ TEST_F(BaseCommandsTest, OpenOfANonBaseGivesAnOpenEmptyTableThatSavesOverIt)
     table.open();
     addPoint(1, QStringLiteral("a"));
     script().chooseFile(file);
+    script().answer(Prompts::Button::No);
     guarded([&] { commands.ToolButton14Click(); });
     EXPECT_EQ(script().textsOf(Kind::Message),
               QStringList{QStringLiteral("Неправильный формат. Создана новая База")});

@@ -288,7 +288,9 @@ TEST_F(MapWindow, RightPressInSearchModeFiltersAroundTheSpot)
     EXPECT_TRUE(main_->pointTable().filtered());
     EXPECT_EQ(main_->pointTable().recordCount(), 0);
 
-    // The filter stays for the next base until cleared.
+    // The filter stays for the next base until cleared; the points added
+    // above are dropped.
+    scripted_.answer(Prompts::Button::No);
     openPicture(QSize(1000, 800), QStringLiteral("next.bmp"));
     EXPECT_TRUE(main_->pointTable().filtered());
     main_->MAPSEARCHREFRESHClick();
