@@ -1,6 +1,7 @@
 #include "basefile.h"
 
 #include "failure.h"
+#include "filedescriptor.h"
 #include "pointtable.h"
 #include "windows1251.h"
 
@@ -238,32 +239,6 @@ void doubleToExtended(double value, std::uint8_t* bytes)
     bytes[8] = std::uint8_t(signExponent);
     bytes[9] = std::uint8_t(signExponent >> 8);
 }
-
-// File descriptors -----------------------------------------------------------
-
-class Descriptor
-{
-public:
-    Descriptor() = default;
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() { reset(); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int get() const { return fd_; }
-    // Closes the descriptor; false when closing reports an error.
-    bool reset()
-    {
-        if (fd_ < 0)
-            return true;
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result == 0;
-    }
-
-private:
-    int fd_ = -1;
-};
 
 // Reading ---------------------------------------------------------------------
 
@@ -891,7 +866,7 @@ public:
         const int fd = ::mkstemp(temp_.data());
         if (fd < 0)
             fail(errno);
-        fd_ = std::make_unique<Descriptor>(fd);
+        fd_ = std::make_unique<FileDescriptor>(fd);
         created_ = true;
         struct stat old;
         mode_t mode = 0;
@@ -913,7 +888,7 @@ public:
     // Syncs the temporary file and renames it over the target.
     void commit()
     {
-        if (::fsync(fd()) != 0 || !fd_->reset())
+        if (::fsync(fd()) != 0 || !fd_->close())
             throw DatabaseError(writeErrorMessage);
         if (::rename(temp_.constData(), target_.constData()) != 0)
             fail(errno);
@@ -931,7 +906,7 @@ public:
     void discard()
     {
         if (fd_)
-            fd_->reset();
+            fd_->close();
         if (created_) {
             ::unlink(temp_.constData());
             created_ = false;
@@ -948,7 +923,7 @@ private:
     QString shownName_;
     QByteArray target_;
     QByteArray temp_;
-    std::unique_ptr<Descriptor> fd_;
+    std::unique_ptr<FileDescriptor> fd_;
     bool created_ = false;
 };
 
@@ -1183,7 +1158,7 @@ void loadFromFile(PointTable& table, const QString& fileName, const BaseFileForm
     const QByteArray path = QFile::encodeName(fileName);
     // Non-blocking, so that a pipe or device cannot hang the open; only
     // regular files are read.
-    Descriptor fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    FileDescriptor fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info;
     int error = 0;
     if (fd.get() < 0)

@@ -1,6 +1,7 @@
 #include "settingsfile.h"
 
 #include "failure.h"
+#include "filedescriptor.h"
 #include "windows1251.h"
 
 #include <QFile>
@@ -134,28 +135,6 @@ bool writeAll(int fd, QByteArrayView bytes)
     }
     return true;
 }
-
-// A file descriptor closed on every path.
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() { close(); }
-    int get() const { return fd_; }
-    bool close()
-    {
-        if (fd_ < 0)
-            return true;
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result == 0;
-    }
-
-private:
-    int fd_;
-};
 
 std::optional<std::uint64_t> parseDigits(QStringView digits, int base)
 {
@@ -329,7 +308,7 @@ void SettingsFile::writeString(const QString& section, const QString& key, const
         if (fd < 0 && errno != EEXIST)
             break;
     }
-    Descriptor out(fd);
+    FileDescriptor out(fd);
     if (out.get() < 0)
         failWrite();
     bool ok = !exists || ::fchmod(out.get(), present.st_mode & 07777) == 0;
@@ -374,7 +353,7 @@ void SettingsFile::writeString(const QString& section, const QString& key, const
     }
     // Make the rename itself durable.
     const QByteArray directory = QFile::encodeName(QFileInfo(fileName_).absolutePath());
-    Descriptor dir(::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor dir(::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0)
         ::fsync(dir.get());
 }
