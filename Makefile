@@ -58,7 +58,7 @@ clean:
 # the inputs kept as regression fixtures, read back as seeds.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 180
-FUZZ_TARGETS ?= basefile filter metafile picture
+FUZZ_TARGETS ?= basefile filter settings metafile picture
 .PHONY: fuzz fuzz-build
 fuzz-build: deps
 	@CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVORA_FUZZ=ON -DKELVORA_BENCH=OFF >/dev/null
