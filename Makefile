@@ -54,8 +54,10 @@ clean:
 
 # The fuzzers of every reader of untrusted input, built with clang into their
 # own directory; each runs FUZZ_SECONDS. What they find goes to
-# fuzz/corpus-work/<target> (not kept in git); tests/data/<area>/fuzz holds
-# the inputs kept as regression fixtures, read back as seeds.
+# fuzz/corpus-work/<target> (not kept in git). tests/data/<target> is read
+# as seeds: its seeds/ folder holds well-formed starting inputs (written by
+# build/tests/mapview/kelvora_fuzz_seeds tests/data), its fuzz/ folder the
+# inputs kept as regression fixtures; make test reads both back.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 180
 FUZZ_TARGETS ?= basefile filter settings metafile picture

@@ -17,9 +17,15 @@
 namespace {
 
 const std::pair<const char*, const char*> kKeys[] = {
-    {"base", "allbaseinonecatalog"}, {"base", "catalog"},       {"base", "openwithimg"},
-    {"system", "panelwidth"},        {"system", "mapsearch"},   {"mapsearch", "radius"},
-    {"imp", "addnew"},               {"speed", "16"},           {"Base", "Catalog"},
+    {"base", "allbaseinonecatalog"},
+    {"base", "catalog"},
+    {"base", "openwithimg"},
+    {"system", "panelwidth"},
+    {"system", "mapsearch"},
+    {"mapsearch", "radius"},
+    {"imp", "addnew"},
+    {"speed", "16"},
+    {"Base", "Catalog"},
     {"other", "key"},
 };
 constexpr std::size_t kKeyCount = std::size(kKeys);
@@ -42,7 +48,8 @@ QString settingsPath()
         const QString base = qEnvironmentVariable("KELVORA_FUZZ_DIR", QStringLiteral("/dev/shm"));
         scratch.dir = base + QStringLiteral("/kelvora-settings-fuzz-%1").arg(getpid());
         if (!QDir().mkpath(scratch.dir))
-            scratch.dir = QDir::tempPath() + QStringLiteral("/kelvora-settings-fuzz-%1").arg(getpid());
+            scratch.dir =
+                QDir::tempPath() + QStringLiteral("/kelvora-settings-fuzz-%1").arg(getpid());
         QDir().mkpath(scratch.dir);
     }
     return scratch.dir + QStringLiteral("/settings.ini");
@@ -104,7 +111,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < kKeyCount; ++i) {
         const QString otherSection = QString::fromLatin1(kKeys[i].first);
         const QString otherKey = QString::fromLatin1(kKeys[i].second);
-        const QString after = settings.readString(otherSection, otherKey, QStringLiteral("\x01missing"));
+        const QString after =
+            settings.readString(otherSection, otherKey, QStringLiteral("\x01missing"));
         const bool same = otherSection.compare(section, Qt::CaseInsensitive) == 0 &&
                           otherKey.compare(key, Qt::CaseInsensitive) == 0;
         if (same ? after != expectedValue(written) : after != before[i])
