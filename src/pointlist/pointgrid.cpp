@@ -403,8 +403,7 @@ bool PointGrid::handleKey(QKeyEvent* event)
 
 bool PointGrid::matches(int row, const QString& upperText) const
 {
-    const QLocale locale;
-    return locale.toUpper(model_->searchText(row, selectedColumn())).startsWith(upperText);
+    return model_->searchTextStartsWith(row, selectedColumn(), upperText, QLocale());
 }
 
 void PointGrid::typeText(const QString& typed)

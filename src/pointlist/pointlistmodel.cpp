@@ -3,6 +3,7 @@
 #include "datasource.h"
 #include "guard.h"
 #include "pointtable.h"
+#include "searchmatch.h"
 
 namespace kelvora {
 
@@ -225,6 +226,23 @@ QString PointListModel::searchText(int row, int column) const
         break;
     }
     return store.text(field, slot).toString();
+}
+
+bool PointListModel::searchTextStartsWith(int row, int column, QStringView upperPrefix,
+                                          const QLocale& locale) const
+{
+    const int field = fieldOfColumn(column);
+    if (field >= 0 && row >= 0 && row < bound_->visibleCount() && !readsBuffer(row)) {
+        const RecordStore& store = bound_->store();
+        const FieldType type = store.field(field).type;
+        if (type == FieldType::String || type == FieldType::Memo) {
+            const Slot slot = bound_->slotAtRow(row);
+            return upperStartsWith(store.isNull(field, slot) ? QStringView()
+                                                             : store.text(field, slot),
+                                   upperPrefix, locale);
+        }
+    }
+    return upperStartsWith(searchText(row, column), upperPrefix, locale);
 }
 
 QVariant PointListModel::data(const QModelIndex& index, int role) const

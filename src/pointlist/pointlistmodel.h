@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QLocale>
 #include <QMetaObject>
+#include <QStringView>
 #include <vector>
 
 namespace kelvora {
@@ -34,6 +36,10 @@ public:
     int fieldOfColumn(int column) const;
     // The search text of `row` in `column`.
     QString searchText(int row, int column) const;
+    // Whether that text, upper-cased by the locale, begins with `upperPrefix`;
+    // texts are looked at where they are stored, without a copy.
+    bool searchTextStartsWith(int row, int column, QStringView upperPrefix,
+                              const QLocale& locale) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
