@@ -7,6 +7,7 @@
 #include <QImageReader>
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace kelvora {
 
@@ -19,10 +20,13 @@ struct DibInfo
     qint64 height = 0;
     int bitCount = 0;
     std::uint32_t compression = 0;
-    std::size_t tableBytes = 0; // colour table and masks after the header
+    std::size_t maskBytes = 0;  // colour masks right after the header
+    std::size_t colors = 0;     // colour table entries after the masks
+    std::size_t entryBytes = 0; // the size of one
+    std::size_t tableBytes = 0; // masks and colour table
 };
 
-bool readInfo(ByteReader in, DibInfo& info)
+bool readInfo(ByteReader in, DibInfo& info, bool paletteIndices)
 {
     info.headerSize = in.u32();
     if (!in.ok())
@@ -65,10 +69,12 @@ bool readInfo(ByteReader in, DibInfo& info)
     default:
         return false;
     }
-    info.tableBytes = std::size_t(colorsUsed) * (info.headerSize == 12 ? 3 : 4);
+    info.colors = colorsUsed;
+    info.entryBytes = paletteIndices ? 2 : info.headerSize == 12 ? 3 : 4;
     // Three colour masks follow a plain header for bit-field bitmaps.
     if (info.headerSize == 40 && (info.compression == 3 || info.compression == 6))
-        info.tableBytes += info.compression == 3 ? 12 : 16;
+        info.maskBytes = info.compression == 3 ? 12 : 16;
+    info.tableBytes = info.maskBytes + info.colors * info.entryBytes;
     return true;
 }
 
@@ -112,52 +118,110 @@ void putU32(QByteArray& out, std::uint32_t v)
     putU16(out, v >> 16);
 }
 
-QImage build(const unsigned char* header, std::size_t headerBytes, const unsigned char* bits,
-             std::size_t bitsBytes)
+// The header, masks and colour table as a bitmap file holds them: palette
+// indices become the palette's colours. `header` holds all of them.
+QByteArray fileHeader(ByteReader header, const DibInfo& info,
+                      const DibDecoder::PaletteLookup* palette)
 {
+    const char* bytes = reinterpret_cast<const char*>(header.data());
+    if (!palette)
+        return QByteArray(bytes, qsizetype(info.tableBytes + info.headerSize));
+    QByteArray out(bytes, qsizetype(info.headerSize + info.maskBytes));
+    header.seek(info.headerSize + info.maskBytes);
+    for (std::size_t i = 0; i < info.colors; ++i) {
+        const QRgb color = (*palette)(header.u16());
+        out.append(char(qBlue(color)));
+        out.append(char(qGreen(color)));
+        out.append(char(qRed(color)));
+        if (info.headerSize != 12)
+            out.append('\0');
+    }
+    return out;
+}
+
+QImage build(const QByteArray& header, const unsigned char* bits, std::size_t bitsBytes)
+{
+    const std::size_t headerBytes = std::size_t(header.size());
     QByteArray file;
     file.reserve(qsizetype(14 + headerBytes + bitsBytes));
     file.append("BM", 2);
     putU32(file, std::uint32_t(14 + headerBytes + bitsBytes));
     putU32(file, 0);
     putU32(file, std::uint32_t(14 + headerBytes));
-    file.append(reinterpret_cast<const char*>(header), qsizetype(headerBytes));
+    file.append(header);
     file.append(reinterpret_cast<const char*>(bits), qsizetype(bitsBytes));
     return readBmp(file);
 }
 
 } // namespace
 
-QImage DibDecoder::decode(ByteReader header, ByteReader bits)
+QImage DibDecoder::decode(ByteReader header, ByteReader bits, const PaletteLookup* palette)
 {
     DibInfo info;
-    if (!header.ok() || !bits.ok() || !readInfo(header, info))
+    if (!header.ok() || !bits.ok() || !readInfo(header, info, palette != nullptr))
         return {};
     if (header.size() < info.headerSize + info.tableBytes)
         return {};
     if (!bitsFit(info, bits.size()))
         return {};
-    return build(header.data(), info.headerSize + info.tableBytes, bits.data(), bits.size());
+    return build(fileHeader(header, info, palette), bits.data(), bits.size());
 }
 
 bool DibDecoder::fits(ByteReader header, std::size_t bitsBytes)
 {
     DibInfo info;
-    return header.ok() && readInfo(header, info) &&
+    return header.ok() && readInfo(header, info, false) &&
            header.size() >= info.headerSize + info.tableBytes && bitsFit(info, bitsBytes);
 }
 
-QImage DibDecoder::decodePacked(ByteReader packed)
+QImage DibDecoder::decodePacked(ByteReader packed, const PaletteLookup* palette)
 {
     DibInfo info;
-    if (!packed.ok() || !readInfo(packed, info))
+    if (!packed.ok() || !readInfo(packed, info, palette != nullptr))
         return {};
     const std::size_t head = info.headerSize + info.tableBytes;
     if (packed.size() < head)
         return {};
-    if (!bitsFit(info, packed.size() - head))
+    return decode(packed.slice(0, head), packed.slice(head, packed.size() - head), palette);
+}
+
+QImage DibDecoder::decodeBitmap16(ByteReader in, QRgb zero, QRgb one)
+{
+    in.i16(); // type
+    const qint64 width = in.i16(), height = in.i16(), widthBytes = in.i16();
+    const int planes = in.u8(), bitsPixel = in.u8();
+    if (!in.ok() || width <= 0 || height <= 0 || planes != 1 ||
+        (bitsPixel != 1 && bitsPixel != 24 && bitsPixel != 32))
         return {};
-    return build(packed.data(), head, packed.data() + head, packed.size() - head);
+    if (widthBytes < (width * bitsPixel + 7) / 8 || width * height > RasterPicture::maxPixels)
+        return {};
+    const std::size_t bytes = std::size_t(widthBytes * height);
+    // Some writers keep the structure's 4-byte pointer field ahead of the
+    // bits.
+    if (in.remaining() == bytes + 4)
+        in.skip(4);
+    if (!in.has(bytes))
+        return {};
+    QImage image(int(width), int(height),
+                 bitsPixel == 1 ? QImage::Format_Mono : QImage::Format_RGB32);
+    if (image.isNull())
+        return {};
+    const unsigned char* row = in.data() + in.pos();
+    const int step = bitsPixel / 8;
+    for (int y = 0; y < image.height(); ++y, row += widthBytes) {
+        if (bitsPixel == 1) {
+            std::memcpy(image.scanLine(y), row, std::size_t(width + 7) / 8);
+            continue;
+        }
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const unsigned char* p = row + x * step;
+            out[x] = qRgb(p[2], p[1], p[0]);
+        }
+    }
+    if (bitsPixel == 1)
+        image.setColorTable({zero, one});
+    return image;
 }
 
 } // namespace kelvora

@@ -33,7 +33,9 @@ enum : std::uint32_t {
     SetTextAlign = 22,
     SetTextColor = 24,
     SetBkColor = 25,
+    OffsetClipRgn = 26,
     MoveToEx = 27,
+    ExcludeClipRect = 29,
     IntersectClipRect = 30,
     ScaleViewportExtEx = 31,
     ScaleWindowExtEx = 32,
@@ -45,13 +47,19 @@ enum : std::uint32_t {
     CreatePen = 38,
     CreateBrushIndirect = 39,
     DeleteObject = 40,
+    AngleArc = 41,
     Ellipse = 42,
     Rectangle = 43,
     RoundRect = 44,
     Arc = 45,
     Chord = 46,
     Pie = 47,
+    SelectPalette = 48,
+    CreatePalette = 49,
     LineTo = 54,
+    ArcTo = 55,
+    PolyDraw = 56,
+    SetArcDirection = 57,
     BeginPath = 59,
     EndPath = 60,
     CloseFigure = 61,
@@ -74,6 +82,7 @@ enum : std::uint32_t {
     PolylineTo16 = 89,
     PolyPolyline16 = 90,
     PolyPolygon16 = 91,
+    PolyDraw16 = 92,
     CreateDibPatternBrushPt = 94,
     ExtCreatePen = 95,
 };
@@ -119,12 +128,19 @@ QTransform xform(ByteReader& in)
     return QTransform(m11, m12, m21, m22, dx, dy);
 }
 
+// The bitmap at the offsets a record gives; `usage` 1 says its colour table
+// holds palette indices.
 QImage recordBitmap(const ByteReader& record, std::uint32_t offBmi, std::uint32_t cbBmi,
-                    std::uint32_t offBits, std::uint32_t cbBits)
+                    std::uint32_t offBits, std::uint32_t cbBits, std::uint32_t usage,
+                    const MetafileContext& dc)
 {
     if (cbBmi == 0)
         return QImage();
-    return DibDecoder::decode(record.slice(offBmi, cbBmi), record.slice(offBits, cbBits));
+    const DibDecoder::PaletteLookup palette = [&dc](std::uint32_t i) {
+        return dc.paletteColor(i);
+    };
+    return DibDecoder::decode(record.slice(offBmi, cbBmi), record.slice(offBits, cbBits),
+                              usage == 1 ? &palette : nullptr);
 }
 
 void playRecord(std::uint32_t type, ByteReader rec, MetafileContext& dc)
@@ -210,11 +226,43 @@ void playRecord(std::uint32_t type, ByteReader rec, MetafileContext& dc)
             dc.intersectClip(r);
         break;
     }
+    case ExcludeClipRect: {
+        const QRectF r = rectL(in);
+        if (in.ok())
+            dc.excludeClip(r);
+        break;
+    }
+    case OffsetClipRgn: {
+        const QPointF by = pointL(in);
+        if (in.ok())
+            dc.offsetClip(by.x(), by.y());
+        break;
+    }
     case ExtSelectClipRgn: {
         const std::uint32_t bytes = in.u32();
         const std::uint32_t mode = in.u32();
-        if (in.ok() && bytes == 0 && mode == 5)
-            dc.resetClip();
+        if (!in.ok())
+            break;
+        if (bytes == 0) {
+            // No region: only a copy means anything, back to no clipping.
+            if (mode == MetafileContext::ClipCopy)
+                dc.resetClip();
+            break;
+        }
+        // A region header, then its rectangles.
+        ByteReader region = rec.slice(in.pos(), bytes);
+        const std::uint32_t headerSize = region.u32();
+        const std::uint32_t kind = region.u32();
+        const std::size_t count = region.u32();
+        region.seek(headerSize);
+        if (!region.ok() || headerSize < 32 || kind != 1 || count > region.remaining() / 16)
+            break;
+        std::vector<QRectF> rects;
+        rects.reserve(count);
+        for (std::size_t i = 0; i < count; ++i)
+            rects.push_back(rectL(region));
+        if (region.ok())
+            dc.selectClipRegion(rects, int(mode));
         break;
     }
     case SaveDc:
@@ -249,6 +297,24 @@ void playRecord(std::uint32_t type, ByteReader rec, MetafileContext& dc)
     case DeleteObject:
         dc.deleteObject(in.u32());
         break;
+    case CreatePalette: {
+        const std::uint32_t index = in.u32();
+        const MetafileContext::Object palette =
+            MetafileContext::readPalette(rec.slice(in.pos(), in.remaining()));
+        if (in.ok() && palette.type == MetafileContext::Object::Palette)
+            dc.setObject(index, palette);
+        break;
+    }
+    case SelectPalette: {
+        const std::uint32_t index = in.u32();
+        if (!in.ok())
+            break;
+        if (index & 0x80000000u)
+            dc.selectDefaultPalette();
+        else
+            dc.selectPalette(index);
+        break;
+    }
     case CreatePen: {
         const std::uint32_t index = in.u32();
         const std::uint32_t style = in.u32();
@@ -296,12 +362,12 @@ void playRecord(std::uint32_t type, ByteReader rec, MetafileContext& dc)
     }
     case CreateDibPatternBrushPt: {
         const std::uint32_t index = in.u32();
-        in.u32(); // usage
+        const std::uint32_t usage = in.u32();
         const std::uint32_t offBmi = in.u32(), cbBmi = in.u32(), offBits = in.u32(),
                             cbBits = in.u32();
         if (!in.ok())
             break;
-        const QImage pattern = recordBitmap(rec, offBmi, cbBmi, offBits, cbBits);
+        const QImage pattern = recordBitmap(rec, offBmi, cbBmi, offBits, cbBits, usage, dc);
         MetafileContext::Object object;
         object.type = MetafileContext::Object::Brush;
         object.brush = pattern.isNull() ? QBrush(Qt::gray) : QBrush(pattern);
@@ -435,6 +501,41 @@ void playRecord(std::uint32_t type, ByteReader rec, MetafileContext& dc)
                              : MetafileContext::ArcKind::Chord);
         break;
     }
+    case ArcTo: {
+        const QRectF r = rectL(in);
+        const QPointF start = pointL(in);
+        const QPointF end = pointL(in);
+        if (in.ok())
+            dc.arcTo(r, start, end);
+        break;
+    }
+    case AngleArc: {
+        const QPointF center = pointL(in);
+        const double radius = in.u32();
+        const double startAngle = in.f32(), sweepAngle = in.f32();
+        if (in.ok())
+            dc.angleArc(center, radius, startAngle, sweepAngle);
+        break;
+    }
+    case SetArcDirection:
+        dc.setArcDirection(int(in.u32()));
+        break;
+    case PolyDraw:
+    case PolyDraw16: {
+        in.skip(16); // bounds
+        const std::size_t count = in.u32();
+        const bool small = type == PolyDraw16;
+        // Each point has its type byte after all the points.
+        if (!in.ok() || count > in.remaining() / ((small ? 4 : 8) + 1))
+            break;
+        const QPolygonF poly = readPoints(in, count, small);
+        std::vector<std::uint8_t> kinds(count);
+        for (std::uint8_t& k : kinds)
+            k = in.u8();
+        if (in.ok())
+            dc.polyDraw(poly, kinds);
+        break;
+    }
     case BeginPath:
         dc.beginPath();
         break;
@@ -493,7 +594,8 @@ void playRecord(std::uint32_t type, ByteReader rec, MetafileContext& dc)
         const double xDest = in.i32(), yDest = in.i32(), cxDest = in.i32(), cyDest = in.i32();
         const std::uint32_t rop = in.u32();
         const double xSrc = in.i32(), ySrc = in.i32();
-        in.skip(24 + 4 + 4); // source transform, background, usage
+        in.skip(24 + 4); // source transform, background
+        const std::uint32_t usage = in.u32();
         const std::uint32_t offBmi = in.u32(), cbBmi = in.u32(), offBits = in.u32(),
                             cbBits = in.u32();
         double cxSrc = cxDest, cySrc = cyDest;
@@ -503,7 +605,7 @@ void playRecord(std::uint32_t type, ByteReader rec, MetafileContext& dc)
         }
         if (!in.ok())
             break;
-        const QImage image = recordBitmap(rec, offBmi, cbBmi, offBits, cbBits);
+        const QImage image = recordBitmap(rec, offBmi, cbBmi, offBits, cbBits, usage, dc);
         if (cbBmi != 0 && image.isNull())
             break;
         dc.bitBlt(QRectF(xDest, yDest, cxDest, cyDest), image, QRectF(xSrc, ySrc, cxSrc, cySrc),
@@ -517,7 +619,7 @@ void playRecord(std::uint32_t type, ByteReader rec, MetafileContext& dc)
         const double cxSrc = in.i32(), cySrc = in.i32();
         const std::uint32_t offBmi = in.u32(), cbBmi = in.u32(), offBits = in.u32(),
                             cbBits = in.u32();
-        in.u32(); // usage
+        const std::uint32_t usage = in.u32();
         std::uint32_t rop = 0x00CC0020;
         double cxDest = cxSrc, cyDest = cySrc;
         if (type == StretchDiBits) {
@@ -527,7 +629,7 @@ void playRecord(std::uint32_t type, ByteReader rec, MetafileContext& dc)
         }
         if (!in.ok())
             break;
-        const QImage image = recordBitmap(rec, offBmi, cbBmi, offBits, cbBits);
+        const QImage image = recordBitmap(rec, offBmi, cbBmi, offBits, cbBits, usage, dc);
         if (image.isNull())
             break;
         // The source of a bottom-up bitmap counts from its last row.

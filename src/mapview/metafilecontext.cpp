@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <numbers>
 
 namespace kelvora {
@@ -13,6 +14,17 @@ namespace kelvora {
 namespace {
 
 constexpr double maxCoordinate = 1e9;
+// Clipping areas are kept in whole target pixels within this bound.
+constexpr int clipLimit = 1 << 26;
+
+// The palette a device starts with: the twenty fixed system colours.
+const QRgb defaultPalette[] = {
+    qRgb(0x00, 0x00, 0x00), qRgb(0x80, 0x00, 0x00), qRgb(0x00, 0x80, 0x00), qRgb(0x80, 0x80, 0x00),
+    qRgb(0x00, 0x00, 0x80), qRgb(0x80, 0x00, 0x80), qRgb(0x00, 0x80, 0x80), qRgb(0xc0, 0xc0, 0xc0),
+    qRgb(0xc0, 0xdc, 0xc0), qRgb(0xa6, 0xca, 0xf0), qRgb(0xff, 0xfb, 0xf0), qRgb(0xa0, 0xa0, 0xa4),
+    qRgb(0x80, 0x80, 0x80), qRgb(0xff, 0x00, 0x00), qRgb(0x00, 0xff, 0x00), qRgb(0xff, 0xff, 0x00),
+    qRgb(0x00, 0x00, 0xff), qRgb(0xff, 0x00, 0xff), qRgb(0x00, 0xff, 0xff), qRgb(0xff, 0xff, 0xff),
+};
 
 bool finiteTransform(const QTransform& t)
 {
@@ -29,6 +41,20 @@ bool sane(const QRectF& r)
 {
     return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) &&
            std::isfinite(r.height());
+}
+
+int pixelEdge(double v)
+{
+    return int(std::lround(std::clamp(v, -double(clipLimit), double(clipLimit))));
+}
+
+// The pixels a target rectangle covers: its left and top edges in, its
+// right and bottom edges out.
+QRect pixelRect(const QRectF& r)
+{
+    const QRectF n = r.normalized();
+    return QRect(QPoint(pixelEdge(n.left()), pixelEdge(n.top())),
+                 QPoint(pixelEdge(n.right()) - 1, pixelEdge(n.bottom()) - 1));
 }
 
 QPainter::CompositionMode modeFor(std::uint32_t rop)
@@ -156,6 +182,23 @@ MetafileContext::Object MetafileContext::makeFont(double height, double escapeme
     return object;
 }
 
+MetafileContext::Object MetafileContext::readPalette(ByteReader in)
+{
+    in.u16(); // version
+    const std::size_t count = in.u16();
+    if (!in.ok() || count > in.remaining() / 4)
+        return Object();
+    Object object;
+    object.type = Object::Palette;
+    object.colors.reserve(qsizetype(count));
+    for (std::size_t i = 0; i < count; ++i) {
+        const int red = in.u8(), green = in.u8(), blue = in.u8();
+        in.u8(); // flags
+        object.colors.append(qRgb(red, green, blue));
+    }
+    return object;
+}
+
 void MetafileContext::addObject(const Object& object)
 {
     for (Object& slot : objects_) {
@@ -233,6 +276,25 @@ void MetafileContext::selectStock(std::uint32_t id)
             state_.font = makeFont(0, 0, 400, false, false, false, 1, QString());
         break;
     }
+}
+
+void MetafileContext::selectPalette(std::uint32_t index)
+{
+    if (index < objects_.size() && objects_[index].type == Object::Palette)
+        state_.palette = objects_[index].colors;
+}
+
+void MetafileContext::selectDefaultPalette()
+{
+    state_.palette.clear();
+}
+
+QRgb MetafileContext::paletteColor(std::uint32_t index) const
+{
+    if (state_.palette.isEmpty())
+        return index < std::size(defaultPalette) ? defaultPalette[index] : qRgb(0x80, 0x80, 0x80);
+    return index < std::size_t(state_.palette.size()) ? state_.palette[qsizetype(index)]
+                                                      : qRgb(0x80, 0x80, 0x80);
 }
 
 void MetafileContext::deleteObject(std::uint32_t index)
@@ -342,10 +404,16 @@ QTransform MetafileContext::pageTransform() const
                       state_.viewportOrg.y() - state_.windowOrg.y() * sy);
 }
 
+bool MetafileContext::logicalToTarget(QTransform& full) const
+{
+    full = state_.world * pageTransform() * deviceToTarget_;
+    return finiteTransform(full);
+}
+
 bool MetafileContext::applyTransform()
 {
-    const QTransform full = state_.world * pageTransform() * deviceToTarget_;
-    if (!finiteTransform(full))
+    QTransform full;
+    if (!logicalToTarget(full))
         return false;
     painter_.setTransform(full);
     return true;
@@ -384,16 +452,106 @@ void MetafileContext::restore(int which)
     }
 }
 
+bool MetafileContext::logicalRegion(const QRectF& rect, QRegion& area) const
+{
+    QTransform full;
+    if (!sane(rect) || !logicalToTarget(full))
+        return false;
+    if (!full.isRotating()) {
+        area = QRegion(pixelRect(full.mapRect(rect)));
+        return true;
+    }
+    const QPolygonF corners = full.map(QPolygonF(rect));
+    QPolygon pixels;
+    for (const QPointF& p : corners)
+        pixels.append(QPoint(pixelEdge(p.x()), pixelEdge(p.y())));
+    area = QRegion(pixels);
+    return true;
+}
+
+void MetafileContext::combineClip(const QRegion& area, int mode)
+{
+    // Without a clipping area the whole surface is drawable.
+    const QRegion current = state_.clipped
+                                ? state_.clip
+                                : QRegion(-clipLimit, -clipLimit, 2 * clipLimit, 2 * clipLimit);
+    switch (mode) {
+    case ClipAnd:
+        state_.clip = current & area;
+        break;
+    case ClipOr:
+        state_.clip = current | area;
+        break;
+    case ClipXor:
+        state_.clip = current ^ area;
+        break;
+    case ClipDiff:
+        state_.clip = current - area;
+        break;
+    case ClipCopy:
+        state_.clip = area;
+        break;
+    default:
+        return;
+    }
+    state_.clipped = true;
+    painter_.setTransform(QTransform());
+    painter_.setClipRegion(state_.clip);
+}
+
 void MetafileContext::intersectClip(const QRectF& rect)
 {
-    if (!sane(rect) || !applyTransform())
+    QRegion area;
+    if (logicalRegion(rect, area))
+        combineClip(area, ClipAnd);
+}
+
+void MetafileContext::excludeClip(const QRectF& rect)
+{
+    QRegion area;
+    if (logicalRegion(rect, area))
+        combineClip(area, ClipDiff);
+}
+
+void MetafileContext::offsetClip(double dx, double dy)
+{
+    QTransform full;
+    if (!state_.clipped || !logicalToTarget(full))
         return;
-    painter_.setClipRect(rect.normalized(),
-                         painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+    const QPointF by = full.map(QPointF(dx, dy)) - full.map(QPointF(0, 0));
+    const QRect bounds = state_.clip.boundingRect();
+    const double limit = 4.0 * clipLimit;
+    if (!(std::abs(bounds.left() + by.x()) < limit && std::abs(bounds.right() + by.x()) < limit &&
+          std::abs(bounds.top() + by.y()) < limit && std::abs(bounds.bottom() + by.y()) < limit))
+        return;
+    combineClip(state_.clip.translated(int(std::lround(by.x())), int(std::lround(by.y()))),
+                ClipCopy);
+}
+
+void MetafileContext::selectClipRegion(const std::vector<QRectF>& deviceRects, int mode)
+{
+    std::vector<QRegion> parts;
+    parts.reserve(deviceRects.size());
+    for (const QRectF& r : deviceRects) {
+        if (sane(r))
+            parts.emplace_back(pixelRect(deviceToTarget_.mapRect(r)));
+    }
+    // Uniting in pairs keeps a region of many rectangles quick to build.
+    while (parts.size() > 1) {
+        const std::size_t pairs = parts.size() / 2;
+        for (std::size_t i = 0; i < pairs; ++i)
+            parts[i] = parts[2 * i] | parts[2 * i + 1];
+        if (parts.size() % 2)
+            parts[pairs] = parts.back();
+        parts.resize(parts.size() - pairs);
+    }
+    combineClip(parts.empty() ? QRegion() : parts.front(), mode);
 }
 
 void MetafileContext::resetClip()
 {
+    state_.clipped = false;
+    state_.clip = QRegion();
     painter_.setClipping(false);
 }
 
@@ -421,18 +579,27 @@ void MetafileContext::moveTo(QPointF p)
         path_.moveTo(p);
 }
 
+QPainterPath& MetafileContext::beginFromCurrent(QPainterPath& local)
+{
+    QPainterPath& figure = inPath_ ? path_ : local;
+    if (figure.elementCount() == 0 || figure.currentPosition() != state_.position)
+        figure.moveTo(state_.position);
+    return figure;
+}
+
+void MetafileContext::endFromCurrent(const QPainterPath& figure, QPointF last)
+{
+    state_.position = last;
+    if (!inPath_)
+        drawShape(figure, false, true);
+}
+
 void MetafileContext::lineTo(QPointF p)
 {
-    if (inPath_) {
-        if (path_.elementCount() == 0)
-            path_.moveTo(state_.position);
-        path_.lineTo(p);
-    } else {
-        QPainterPath line(state_.position);
-        line.lineTo(p);
-        drawShape(line, false, true);
-    }
-    state_.position = p;
+    QPainterPath local;
+    QPainterPath& figure = beginFromCurrent(local);
+    figure.lineTo(p);
+    endFromCurrent(figure, p);
 }
 
 void MetafileContext::polyline(const QPolygonF& points)
@@ -446,8 +613,13 @@ void MetafileContext::polyline(const QPolygonF& points)
 
 void MetafileContext::polylineTo(const QPolygonF& points)
 {
+    if (points.isEmpty())
+        return;
+    QPainterPath local;
+    QPainterPath& figure = beginFromCurrent(local);
     for (const QPointF& p : points)
-        lineTo(p);
+        figure.lineTo(p);
+    endFromCurrent(figure, points.back());
 }
 
 void MetafileContext::polygon(const QPolygonF& points)
@@ -474,27 +646,63 @@ void MetafileContext::polyPolygon(const std::vector<QPolygonF>& polygons)
 
 void MetafileContext::polyBezier(const QPolygonF& points, bool fromCurrent)
 {
-    QPainterPath path;
-    qsizetype i = 0;
     if (fromCurrent) {
-        path.moveTo(state_.position);
-    } else {
-        if (points.isEmpty())
+        if (points.size() < 3)
             return;
-        path.moveTo(points[0]);
-        i = 1;
+        QPainterPath local;
+        QPainterPath& figure = beginFromCurrent(local);
+        for (qsizetype i = 0; i + 2 < points.size(); i += 3)
+            figure.cubicTo(points[i], points[i + 1], points[i + 2]);
+        endFromCurrent(figure, figure.currentPosition());
+        return;
     }
-    for (; i + 2 < points.size(); i += 3)
+    if (points.isEmpty())
+        return;
+    QPainterPath path(points[0]);
+    for (qsizetype i = 1; i + 2 < points.size(); i += 3)
         path.cubicTo(points[i], points[i + 1], points[i + 2]);
-    if (fromCurrent && !path.isEmpty())
-        state_.position = path.currentPosition();
-    if (inPath_) {
-        if (fromCurrent && path_.elementCount() > 0) {
-            path_.connectPath(path);
+    drawShape(path, false, true);
+}
+
+void MetafileContext::polyDraw(const QPolygonF& points, const std::vector<std::uint8_t>& types)
+{
+    enum : std::uint8_t { Close = 1, Line = 2, Bezier = 4, Move = 6 };
+    const std::size_t count = types.size();
+    if (count == 0 || std::size_t(points.size()) != count)
+        return;
+    // Checked whole first: a Bézier takes three points, and a move cannot
+    // close a figure.
+    for (std::size_t i = 0; i < count;) {
+        const int kind = types[i] & ~Close;
+        if (types[i] == Move || kind == Line)
+            i += 1;
+        else if (kind == Bezier && i + 2 < count && (types[i + 1] & ~Close) == Bezier &&
+                 (types[i + 2] & ~Close) == Bezier)
+            i += 3;
+        else
             return;
+    }
+    QPainterPath local;
+    QPainterPath& figure = beginFromCurrent(local);
+    for (std::size_t i = 0; i < count; ++i) {
+        const qsizetype at = qsizetype(i);
+        if (types[i] == Move) {
+            figure.moveTo(points[at]);
+            continue;
+        }
+        if ((types[i] & ~Close) == Line) {
+            figure.lineTo(points[at]);
+        } else {
+            figure.cubicTo(points[at], points[at + 1], points[at + 2]);
+            i += 2;
+        }
+        if (types[i] & Close) {
+            // The next figure starts where this one's last point is.
+            figure.closeSubpath();
+            figure.moveTo(points[qsizetype(i)]);
         }
     }
-    drawShape(path, false, true);
+    endFromCurrent(figure, points.back());
 }
 
 void MetafileContext::rectangle(const QRectF& rect)
@@ -524,21 +732,61 @@ void MetafileContext::ellipse(const QRectF& rect)
     drawShape(path, true, true);
 }
 
-void MetafileContext::arc(const QRectF& rect, QPointF start, QPointF end, ArcKind kind)
+bool MetafileContext::arcAngles(const QRectF& rect, QPointF start, QPointF end, double& from,
+                                double& sweep) const
 {
     if (!sane(rect))
+        return false;
+    const QPointF c = rect.normalized().center();
+    // Angles as Qt counts them: counter-clockwise with y pointing down. An
+    // arc whose ends are at one angle is the whole ellipse.
+    const double toDeg = 180.0 / std::numbers::pi;
+    from = std::atan2(-(start.y() - c.y()), start.x() - c.x()) * toDeg;
+    const double to = std::atan2(-(end.y() - c.y()), end.x() - c.x()) * toDeg;
+    sweep = to - from;
+    if (!std::isfinite(sweep))
+        return false;
+    if (state_.clockwise) {
+        while (sweep >= 0)
+            sweep -= 360;
+    } else {
+        while (sweep <= 0)
+            sweep += 360;
+    }
+    return std::abs(sweep) <= 360;
+}
+
+void MetafileContext::arcTo(const QRectF& rect, QPointF start, QPointF end)
+{
+    double a0 = 0, sweep = 0;
+    if (!arcAngles(rect, start, end, a0, sweep))
+        return;
+    QPainterPath local;
+    QPainterPath& figure = beginFromCurrent(local);
+    figure.arcTo(rect.normalized(), a0, sweep); // with a line to the arc's start
+    endFromCurrent(figure, figure.currentPosition());
+}
+
+void MetafileContext::angleArc(QPointF center, double radius, double startDegrees,
+                               double sweepDegrees)
+{
+    if (!std::isfinite(center.x()) || !std::isfinite(center.y()) || !(radius >= 0) ||
+        radius > maxCoordinate || !std::isfinite(startDegrees) || !std::isfinite(sweepDegrees))
+        return;
+    const QRectF rect(center.x() - radius, center.y() - radius, 2 * radius, 2 * radius);
+    QPainterPath local;
+    QPainterPath& figure = beginFromCurrent(local);
+    figure.arcTo(rect, std::fmod(startDegrees, 360.0), std::clamp(sweepDegrees, -360.0, 360.0));
+    endFromCurrent(figure, figure.currentPosition());
+}
+
+void MetafileContext::arc(const QRectF& rect, QPointF start, QPointF end, ArcKind kind)
+{
+    double a0 = 0, sweep = 0;
+    if (!arcAngles(rect, start, end, a0, sweep))
         return;
     const QRectF r = rect.normalized();
     const QPointF c = r.center();
-    // Angles as Qt counts them: counter-clockwise with y pointing down.
-    const double toDeg = 180.0 / std::numbers::pi;
-    const double a0 = std::atan2(-(start.y() - c.y()), start.x() - c.x()) * toDeg;
-    const double a1 = std::atan2(-(end.y() - c.y()), end.x() - c.x()) * toDeg;
-    double sweep = a1 - a0;
-    while (sweep <= 0)
-        sweep += 360;
-    if (!std::isfinite(sweep) || sweep > 360)
-        return;
     QPainterPath path;
     if (kind == ArcKind::Pie) {
         path.moveTo(c);

@@ -37,6 +37,8 @@ enum : std::uint16_t {
     OffsetViewportOrg = 0x0211,
     LineTo = 0x0213,
     MoveTo = 0x0214,
+    OffsetClipRgn = 0x0220,
+    SelectPalette = 0x0234,
     CreatePenIndirect = 0x02FA,
     CreateFontIndirect = 0x02FB,
     CreateBrushIndirect = 0x02FC,
@@ -57,8 +59,10 @@ enum : std::uint16_t {
     Arc = 0x0817,
     Pie = 0x081A,
     Chord = 0x0830,
+    BitBlt = 0x0922,
     DibBitBlt = 0x0940,
     ExtTextOut = 0x0A32,
+    StretchBlt = 0x0B23,
     DibStretchBlt = 0x0B41,
     SetDibToDev = 0x0D33,
     StretchDib = 0x0F43,
@@ -90,6 +94,65 @@ QPolygonF points(ByteReader& in, std::size_t count)
         result.append(QPointF(x, y));
     }
     return result;
+}
+
+// A packed bitmap; `usage` 1 says its colour table holds palette indices.
+QImage packedBitmap(ByteReader packed, std::uint16_t usage, const MetafileContext& dc)
+{
+    const DibDecoder::PaletteLookup palette = [&dc](std::uint32_t i) {
+        return dc.paletteColor(i);
+    };
+    return DibDecoder::decodePacked(packed, usage == 1 ? &palette : nullptr);
+}
+
+// The blits, with a bitmap of either kind or none. Their parameters come in
+// reverse order of the call: raster operation, the source's size (for a
+// stretch) and origin, the destination's size and origin, then the bitmap.
+// A blit without a bitmap has a reserved word after the source origin, and
+// its record is exactly as long as its function number says.
+void blit(std::uint16_t function, ByteReader in, MetafileContext& dc)
+{
+    const bool stretch =
+        function == StretchBlt || function == DibStretchBlt || function == StretchDib;
+    const bool withoutBitmap =
+        function != StretchDib && in.size() == std::size_t(function >> 8) * 2;
+    const std::uint32_t rop = in.u32();
+    const std::uint16_t usage = function == StretchDib ? in.u16() : 0;
+    double srcW = 0, srcH = 0;
+    if (stretch) {
+        srcH = in.i16();
+        srcW = in.i16();
+    }
+    const QPointF src = yx(in);
+    if (withoutBitmap)
+        in.u16();
+    const double dstH = in.i16(), dstW = in.i16();
+    const QPointF dst = yx(in);
+    if (!in.ok())
+        return;
+    if (!stretch) {
+        srcW = dstW;
+        srcH = dstH;
+    }
+    const QRectF target(dst.x(), dst.y(), dstW, dstH);
+    if (withoutBitmap) {
+        dc.bitBlt(target, QImage(), QRectF(), rop);
+        return;
+    }
+    const ByteReader bitmap = in.slice(in.pos(), in.remaining());
+    double srcY = src.y();
+    QImage image;
+    if (function == BitBlt || function == StretchBlt) {
+        // A monochrome bitmap takes the text and background colours.
+        image = DibDecoder::decodeBitmap16(bitmap, dc.textColor().rgb(), dc.bkColor().rgb());
+    } else {
+        image = packedBitmap(bitmap, usage, dc);
+        // The source of a bottom-up bitmap counts from its last row.
+        if (function == StretchDib && !image.isNull() && bitmap.slice(8, 4).i32() > 0)
+            srcY = image.height() - srcY - srcH;
+    }
+    if (!image.isNull())
+        dc.bitBlt(target, image, QRectF(src.x(), srcY, srcW, srcH), rop);
 }
 
 void playRecord(std::uint16_t function, ByteReader in, MetafileContext& dc)
@@ -234,6 +297,18 @@ void playRecord(std::uint16_t function, ByteReader in, MetafileContext& dc)
             dc.intersectClip(r);
         break;
     }
+    case ExcludeClipRect: {
+        const QRectF r = rectBrtl(in);
+        if (in.ok())
+            dc.excludeClip(r);
+        break;
+    }
+    case OffsetClipRgn: {
+        const QPointF by = yx(in);
+        if (in.ok())
+            dc.offsetClip(by.x(), by.y());
+        break;
+    }
     case RoundRect: {
         const double h = in.i16(), w = in.i16();
         const QRectF r = rectBrtl(in);
@@ -307,11 +382,13 @@ void playRecord(std::uint16_t function, ByteReader in, MetafileContext& dc)
         break;
     }
     case DibCreatePatternBrush: {
-        in.u16(); // style
-        in.u16(); // colour usage
+        const std::uint16_t style = in.u16();
+        const std::uint16_t usage = in.u16();
         MetafileContext::Object object;
         object.type = MetafileContext::Object::Brush;
-        const QImage pattern = DibDecoder::decodePacked(in.slice(in.pos(), in.remaining()));
+        // A plain pattern brush's bitmap always holds colours.
+        const QImage pattern =
+            packedBitmap(in.slice(in.pos(), in.remaining()), style == 3 ? 0 : usage, dc);
         object.brush = pattern.isNull() ? QBrush(Qt::gray) : QBrush(pattern);
         dc.addObject(object);
         break;
@@ -338,7 +415,17 @@ void playRecord(std::uint16_t function, ByteReader in, MetafileContext& dc)
                                                strikeOut, charset, QString::fromLatin1(face)));
         break;
     }
-    case CreatePalette:
+    case CreatePalette: {
+        MetafileContext::Object palette = MetafileContext::readPalette(in);
+        // A damaged one still takes its slot.
+        if (palette.type == MetafileContext::Object::None)
+            palette.type = MetafileContext::Object::Other;
+        dc.addObject(palette);
+        break;
+    }
+    case SelectPalette:
+        dc.selectPalette(in.u16());
+        break;
     case CreatePatternBrush:
     case CreateRegion: {
         // Kept as placeholders so that later objects land in their slots.
@@ -362,14 +449,14 @@ void playRecord(std::uint16_t function, ByteReader in, MetafileContext& dc)
         break;
     }
     case SetDibToDev: {
-        in.u16(); // colour usage
+        const std::uint16_t usage = in.u16();
         in.u16(); // scan count
         in.u16(); // start scan
         const double srcY = in.i16(), srcX = in.i16(), h = in.i16(), w = in.i16();
         const QPointF p = yx(in);
         if (!in.ok())
             break;
-        const QImage image = DibDecoder::decodePacked(in.slice(in.pos(), in.remaining()));
+        const QImage image = packedBitmap(in.slice(in.pos(), in.remaining()), usage, dc);
         if (image.isNull())
             break;
         const std::int32_t storedHeight = std::int32_t(in.slice(in.pos() + 8, 4).u32());
@@ -377,50 +464,13 @@ void playRecord(std::uint16_t function, ByteReader in, MetafileContext& dc)
         dc.bitBlt(QRectF(p.x(), p.y(), w, h), image, QRectF(srcX, top, w, h), 0x00CC0020);
         break;
     }
-    case StretchDib:
+    case BitBlt:
+    case StretchBlt:
+    case DibBitBlt:
     case DibStretchBlt:
-    case DibBitBlt: {
-        const std::uint32_t rop = in.u32();
-        if (function == StretchDib)
-            in.u16(); // colour usage
-        double srcW = 0, srcH = 0, srcX = 0, srcY = 0, dstW = 0, dstH = 0;
-        if (function == DibBitBlt) {
-            srcY = in.i16();
-            srcX = in.i16();
-            dstH = srcH = in.i16();
-            dstW = srcW = in.i16();
-        } else {
-            srcH = in.i16();
-            srcW = in.i16();
-            srcY = in.i16();
-            srcX = in.i16();
-        }
-        // The blits without a bitmap carry one reserved word here.
-        const bool withoutBitmap =
-            function != StretchDib && in.remaining() == (function == DibBitBlt ? 6u : 10u);
-        if (withoutBitmap)
-            in.u16();
-        if (function != DibBitBlt) {
-            dstH = in.i16();
-            dstW = in.i16();
-        }
-        const QPointF p = yx(in);
-        if (!in.ok())
-            break;
-        if (withoutBitmap) {
-            dc.bitBlt(QRectF(p.x(), p.y(), dstW, dstH), QImage(), QRectF(), rop);
-            break;
-        }
-        const QImage image = DibDecoder::decodePacked(in.slice(in.pos(), in.remaining()));
-        if (image.isNull())
-            break;
-        // The source of a bottom-up bitmap counts from its last row.
-        const std::int32_t storedHeight = std::int32_t(in.slice(in.pos() + 8, 4).u32());
-        if (function == StretchDib && storedHeight > 0)
-            srcY = image.height() - srcY - srcH;
-        dc.bitBlt(QRectF(p.x(), p.y(), dstW, dstH), image, QRectF(srcX, srcY, srcW, srcH), rop);
+    case StretchDib:
+        blit(function, in, dc);
         break;
-    }
     default:
         break;
     }
