@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QStyle>
+#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -100,6 +101,8 @@ TFedit::TFedit(DataSource& source, QWidget* parent) : QDialog(parent), source_(s
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
     BitBtn2->setGeometry(8, 280, 75, 25);
     BitBtn2->setAutoDefault(false);
+
+    fitCaptions();
 
     setTabOrder(BitBtn1, BitBtn2);
     setTabOrder(BitBtn2, DBMemo1);
@@ -267,6 +270,40 @@ void TFedit::showEvent(QShowEvent* event)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     QDialog::showEvent(event);
+}
+
+// The layout was drawn for a smaller font than the desktop's: where a
+// caption is wider than the room left before its control, the controls after
+// it move right, and the window grows by what then passes its right margin.
+void TFedit::fitCaptions()
+{
+    constexpr int gap = 4;
+    const auto overflow = [](const QWidget* caption, const QWidget* control) {
+        return std::max(0, caption->x() + caption->sizeHint().width() + gap - control->x());
+    };
+    const auto moveRight = [](std::initializer_list<QWidget*> controls, int by) {
+        for (QWidget* control : controls)
+            control->move(control->x() + by, control->y());
+    };
+    const int designedRight = DBEdit1->geometry().right();
+    moveRight({DBSpinEdit1, Label2, DBSpinEdit2, DBCheckEdit1}, overflow(Label1, DBSpinEdit1));
+    moveRight({DBSpinEdit2, DBCheckEdit1}, overflow(Label2, DBSpinEdit2));
+    moveRight({DBCheckEdit1},
+              std::max(0, DBSpinEdit2->geometry().right() + 1 + gap * 2 - DBCheckEdit1->x()));
+    DBCheckEdit1->resize(std::max(DBCheckEdit1->width(), DBCheckEdit1->sizeHint().width()),
+                         DBCheckEdit1->height());
+    moveRight({DBEdit1, DBEdit2}, std::max(overflow(Label3, DBEdit1), overflow(Label4, DBEdit2)));
+
+    const int right = std::max(DBCheckEdit1->geometry().right(), DBEdit1->geometry().right());
+    const int grow = std::max(0, right - designedRight);
+    if (grow == 0)
+        return;
+    setFixedSize(clientWidth + grow, clientHeight);
+    DBMemo1->resize(DBMemo1->width() + grow, DBMemo1->height());
+    for (QLineEdit* edit : {DBEdit1, DBEdit2}) // right edges stay in line with the memo's
+        edit->resize(DBMemo1->geometry().right() + 1 - edit->x(), edit->height());
+    moveRight({BitBtn1}, grow);
+    moveRight({Label5}, grow / 2);
 }
 
 } // namespace kelvora

@@ -59,6 +59,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void fitCaptions();
     void bind();
     void writeControls();
     void writeSpin(QSpinBox* spin, const char16_t* field);

@@ -44,14 +44,37 @@ protected:
 TEST_F(EditWindow, LooksAsDesigned)
 {
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Редактирование"));
-    EXPECT_EQ(dialog.size(), QSize(466, 313));
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
     EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMinMaxButtonsHint);
-    EXPECT_EQ(dialog.DBSpinEdit1->geometry().topLeft(), QPoint(80, 8));
-    EXPECT_EQ(dialog.DBEdit1->geometry(), QRect(136, 40, 321, 21));
-    EXPECT_EQ(dialog.DBMemo1->geometry(), QRect(8, 112, 449, 145));
-    EXPECT_EQ(dialog.BitBtn1->geometry(), QRect(384, 280, 75, 25));
+    // The designed places, moved right and the window widened only as far as
+    // the desktop font's captions need.
+    const int grow = dialog.width() - 466;
+    EXPECT_GE(grow, 0);
+    EXPECT_EQ(dialog.height(), 313);
+    EXPECT_EQ(dialog.DBSpinEdit1->y(), 8);
+    EXPECT_GE(dialog.DBSpinEdit1->x(), 80);
+    EXPECT_EQ(dialog.DBEdit1->height(), 21);
+    EXPECT_EQ(dialog.DBEdit1->geometry().right(), dialog.DBMemo1->geometry().right());
+    EXPECT_GE(dialog.DBEdit1->x(), 136);
+    EXPECT_EQ(dialog.DBMemo1->geometry(), QRect(8, 112, 449 + grow, 145));
+    EXPECT_EQ(dialog.BitBtn1->geometry(), QRect(384 + grow, 280, 75, 25));
     EXPECT_EQ(dialog.BitBtn2->geometry(), QRect(8, 280, 75, 25));
+    // No caption runs into the control after it, and nothing leaves the
+    // window's right margin.
+    const std::pair<QWidget*, QWidget*> neighbours[] = {{dialog.Label1, dialog.DBSpinEdit1},
+                                                        {dialog.Label2, dialog.DBSpinEdit2},
+                                                        {dialog.DBSpinEdit2, dialog.DBCheckEdit1},
+                                                        {dialog.Label3, dialog.DBEdit1},
+                                                        {dialog.Label4, dialog.DBEdit2}};
+    for (const auto& [caption, control] : neighbours) {
+        SCOPED_TRACE(caption->objectName().toStdString());
+        EXPECT_LT(caption->x() + caption->sizeHint().width(), control->x());
+    }
+    EXPECT_GE(dialog.DBCheckEdit1->width(), dialog.DBCheckEdit1->sizeHint().width());
+    for (QWidget* control :
+         {static_cast<QWidget*>(dialog.DBCheckEdit1), static_cast<QWidget*>(dialog.DBEdit1),
+          static_cast<QWidget*>(dialog.DBEdit2)})
+        EXPECT_LE(control->geometry().right(), dialog.width() - 9);
     EXPECT_TRUE(dialog.BitBtn1->isDefault());
     EXPECT_EQ(dialog.DBEdit1->maxLength(), 255);
     EXPECT_EQ(dialog.DBCheckEdit1->text(), QStringLiteral("Точка обработана"));
