@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <algorithm>
 
 namespace kelvora {
 
@@ -206,6 +207,49 @@ TFabout::TFabout(QWidget* parent) : QDialog(parent)
                      QStringLiteral("    Наименование RUS: \"Название города\""),
                      QStringLiteral("    Пример: Остров - \"Schallsea\","),
                      QStringLiteral("                    город   -  \"Schallsea, city\"")});
+    fitToCaptions();
+}
+
+namespace {
+
+constexpr int boxMargin = 8;
+
+// Widens `box` until every caption in it shows whole; returns by how much.
+int widenToCaptions(QGroupBox* box)
+{
+    int needed = box->width();
+    for (QWidget* child : box->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        auto* inner = qobject_cast<QGroupBox*>(child);
+        const int width =
+            inner ? child->width() : std::max(child->width(), child->sizeHint().width());
+        needed = std::max(needed, child->x() + width + boxMargin);
+    }
+    const int grow = needed - box->width();
+    box->resize(needed, box->height());
+    return grow;
+}
+
+} // namespace
+
+// The layout was drawn for a narrower font than the desktop's: the boxes
+// widen to hold their lines whole, the right column moves over and the
+// window grows by as much. With a font that fits, nothing moves.
+void TFabout::fitToCaptions()
+{
+    int inner = 0;
+    for (QGroupBox* box : {GroupBox3, GroupBox4, GroupBox5})
+        inner = std::max(inner, box->width() + widenToCaptions(box));
+    for (QGroupBox* box : {GroupBox3, GroupBox4, GroupBox5})
+        box->resize(inner, box->height());
+    const int rightGrow = widenToCaptions(GroupBox2);
+    const int leftGrow = std::max(widenToCaptions(GroupBox1), widenToCaptions(GroupBox6));
+    const int left = std::max(GroupBox1->width(), GroupBox6->width());
+    GroupBox1->resize(left, GroupBox1->height());
+    GroupBox6->resize(left, GroupBox6->height());
+    GroupBox2->move(GroupBox2->x() + leftGrow, GroupBox2->y());
+    setFixedSize(clientWidth + leftGrow + rightGrow, clientHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 }
 
 } // namespace kelvora

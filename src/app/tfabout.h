@@ -53,6 +53,9 @@ public:
     QLabel* Label10 = nullptr;
     QGroupBox* GroupBox6 = nullptr;
     QLabel* Label11 = nullptr;
+
+private:
+    void fitToCaptions();
 };
 
 } // namespace kelvora

@@ -163,5 +163,12 @@ int main(int argc, char* argv[])
     QTest::mouseClick(main.ToolButton1, Qt::LeftButton);
     report(main, "metafile");
     shot("metafile");
+
+    QTimer::singleShot(600, [&] {
+        shot("about");
+        if (QWidget* about = QApplication::activeModalWidget())
+            about->close();
+    });
+    QTest::mouseClick(main.ToolButton16, Qt::LeftButton);
     return 0;
 }
