@@ -1,5 +1,7 @@
 #include "recordstore.h"
 
+#include <cstdint>
+
 #include <algorithm>
 
 namespace kelvora {
@@ -127,6 +129,17 @@ QStringView RecordStore::text(int field, Slot slot) const
     if (length == nullText || length == 0)
         return {};
     return QStringView(characters_.data() + column.textAt[slot], qsizetype(length));
+}
+
+void RecordStore::prefetchText(int field, Slot soon, Slot sooner) const
+{
+    const Column& column = columns_[field];
+    __builtin_prefetch(column.textLength.data() + soon);
+    __builtin_prefetch(column.textAt.data() + soon);
+    // Fetched by an earlier call, so this read costs no wait.
+    // Address arithmetic only: the offset of a null text may be stale.
+    const auto base = reinterpret_cast<std::uintptr_t>(characters_.data());
+    __builtin_prefetch(reinterpret_cast<const void*>(base + column.textAt[sooner] * 2));
 }
 
 void RecordStore::setNull(int field, Slot slot)

@@ -430,7 +430,8 @@ bool PointGrid::searchFor(const QString& text)
     const int current = t->currentRow();
     if (current >= 0 && matches(current, upper))
         return true;
-    for (int row = 0; row < t->visibleCount(); ++row)
+    for (int row = 0; row < t->visibleCount(); ++row) {
+        model_->prefetchSearchText(row, selectedColumn());
         if (matches(row, upper)) {
             following_ = true; // the row change is the search's own
             t->setCurrentRow(row);
@@ -438,6 +439,7 @@ bool PointGrid::searchFor(const QString& text)
             followTable(model_->currentDisplayRow());
             return true;
         }
+    }
     return false;
 }
 

@@ -245,6 +245,18 @@ bool PointListModel::searchTextStartsWith(int row, int column, QStringView upper
     return upperStartsWith(searchText(row, column), upperPrefix, locale);
 }
 
+void PointListModel::prefetchSearchText(int row, int column) const
+{
+    constexpr int soon = 16, sooner = 8;
+    const int field = fieldOfColumn(column);
+    if (field < 0 || row < 0 || row + soon >= bound_->visibleCount())
+        return;
+    const RecordStore& store = bound_->store();
+    const FieldType type = store.field(field).type;
+    if (type == FieldType::String || type == FieldType::Memo)
+        store.prefetchText(field, bound_->slotAtRow(row + soon), bound_->slotAtRow(row + sooner));
+}
+
 QVariant PointListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount())

@@ -40,6 +40,9 @@ public:
     // texts are looked at where they are stored, without a copy.
     bool searchTextStartsWith(int row, int column, QStringView upperPrefix,
                               const QLocale& locale) const;
+    // For a search going down the rows: asks memory for the texts of the
+    // rows a little ahead of `row`, which in a sorted list lie anywhere.
+    void prefetchSearchText(int row, int column) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
