@@ -14,6 +14,7 @@
 #include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace kelvora {
 
@@ -69,23 +70,44 @@ bool sameName(const QString& a, const QString& b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+// Reads at most kHeadLimit bytes of a line, up to and with its line break,
+// into one buffer kept from line to line (reading a line into a fresh
+// array would allocate the whole limit for every line).
+class ChunkReader
+{
+public:
+    explicit ChunkReader(QFile& file) : file_(file), buffer_(kHeadLimit + 1) {}
+
+    // The next chunk, empty at the end of the file or on an error.
+    QByteArrayView next()
+    {
+        const qint64 read = file_.readLine(buffer_.data(), qint64(buffer_.size()));
+        return read > 0 ? QByteArrayView(buffer_.data(), qsizetype(read)) : QByteArrayView();
+    }
+
+private:
+    QFile& file_;
+    std::vector<char> buffer_;
+};
+
 // Reads a file line by line, giving at most kHeadLimit bytes of each line
 // without its line break.
 class LineScanner
 {
 public:
-    explicit LineScanner(QFile& file) : file_(file) {}
+    explicit LineScanner(QFile& file) : file_(file), chunks_(file) {}
 
     bool next(QByteArray& head)
     {
         if (file_.atEnd())
             return false;
-        head = file_.readLine(kHeadLimit);
-        if (head.isEmpty())
+        const QByteArrayView first = chunks_.next();
+        if (first.isEmpty())
             return false;
+        head = first.toByteArray();
         bool complete = head.endsWith('\n');
         while (!complete && !file_.atEnd()) {
-            const QByteArray rest = file_.readLine(kHeadLimit);
+            const QByteArrayView rest = chunks_.next();
             if (rest.isEmpty())
                 break;
             complete = rest.endsWith('\n');
@@ -105,6 +127,7 @@ public:
 
 private:
     QFile& file_;
+    ChunkReader chunks_;
     qint64 lines_ = 0;
     bool crlf_ = false;
 };
@@ -315,8 +338,9 @@ void SettingsFile::writeString(const QString& section, const QString& key, const
 
     qint64 index = 0;
     bool atLineStart = true;
+    ChunkReader chunks(in);
     while (ok && exists && !in.atEnd()) {
-        const QByteArray chunk = in.readLine(kHeadLimit);
+        const QByteArrayView chunk = chunks.next();
         if (chunk.isEmpty()) {
             ok = false;
             break;
