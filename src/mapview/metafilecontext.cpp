@@ -3,6 +3,7 @@
 #include "windows1251.h"
 
 #include <QFontMetricsF>
+#include <QPaintDevice>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -461,7 +462,14 @@ bool MetafileContext::logicalRegion(const QRectF& rect, QRegion& area) const
         area = QRegion(pixelRect(full.mapRect(rect)));
         return true;
     }
-    const QPolygonF corners = full.map(QPolygonF(rect));
+    // A region is built scan line by scan line, so a turned rectangle is
+    // first cut to the drawing surface, with room around it for a later
+    // offset: one as tall as the coordinates allow would take minutes.
+    QRectF surface(0, 0, 1, 1);
+    if (const QPaintDevice* device = painter_.device())
+        surface = QRectF(0, 0, std::max(1, device->width()), std::max(1, device->height()));
+    surface.adjust(-surface.width(), -surface.height(), surface.width(), surface.height());
+    const QPolygonF corners = full.map(QPolygonF(rect)).intersected(QPolygonF(surface));
     QPolygon pixels;
     for (const QPointF& p : corners)
         pixels.append(QPoint(pixelEdge(p.x()), pixelEdge(p.y())));
