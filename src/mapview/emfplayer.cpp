@@ -143,35 +143,31 @@ QImage recordBitmap(const ByteReader& record, std::uint32_t offBmi, std::uint32_
                               usage == 1 ? &palette : nullptr);
 }
 
+// The window and viewport records: one point handed to `set`.
+void playPoint(ByteReader& in, MetafileContext& dc, void (MetafileContext::*set)(double, double))
+{
+    const QPointF p = pointL(in);
+    if (in.ok())
+        (dc.*set)(p.x(), p.y());
+}
+
 void playRecord(std::uint32_t type, ByteReader rec, MetafileContext& dc)
 {
     ByteReader in = rec;
     in.skip(8);
     switch (type) {
-    case SetWindowExtEx: {
-        const QPointF p = pointL(in);
-        if (in.ok())
-            dc.setWindowExt(p.x(), p.y());
+    case SetWindowExtEx:
+        playPoint(in, dc, &MetafileContext::setWindowExt);
         break;
-    }
-    case SetWindowOrgEx: {
-        const QPointF p = pointL(in);
-        if (in.ok())
-            dc.setWindowOrg(p.x(), p.y());
+    case SetWindowOrgEx:
+        playPoint(in, dc, &MetafileContext::setWindowOrg);
         break;
-    }
-    case SetViewportExtEx: {
-        const QPointF p = pointL(in);
-        if (in.ok())
-            dc.setViewportExt(p.x(), p.y());
+    case SetViewportExtEx:
+        playPoint(in, dc, &MetafileContext::setViewportExt);
         break;
-    }
-    case SetViewportOrgEx: {
-        const QPointF p = pointL(in);
-        if (in.ok())
-            dc.setViewportOrg(p.x(), p.y());
+    case SetViewportOrgEx:
+        playPoint(in, dc, &MetafileContext::setViewportOrg);
         break;
-    }
     case ScaleViewportExtEx:
     case ScaleWindowExtEx: {
         const double xNum = in.i32(), xDen = in.i32(), yNum = in.i32(), yDen = in.i32();

@@ -75,6 +75,14 @@ QPointF yx(ByteReader& in)
     return QPointF(x, y);
 }
 
+// The window and viewport records: one point, y first, handed to `set`.
+void playPoint(ByteReader& in, MetafileContext& dc, void (MetafileContext::*set)(double, double))
+{
+    const QPointF p = yx(in);
+    if (in.ok())
+        (dc.*set)(p.x(), p.y());
+}
+
 // Rectangles are stored bottom, right, top, left.
 QRectF rectBrtl(ByteReader& in)
 {
@@ -182,42 +190,24 @@ void playRecord(std::uint16_t function, ByteReader in, MetafileContext& dc)
     case SetTextColor:
         dc.setTextColor(MetafileContext::colorRef(in.u32()));
         break;
-    case SetWindowOrg: {
-        const QPointF p = yx(in);
-        if (in.ok())
-            dc.setWindowOrg(p.x(), p.y());
+    case SetWindowOrg:
+        playPoint(in, dc, &MetafileContext::setWindowOrg);
         break;
-    }
-    case SetWindowExt: {
-        const QPointF p = yx(in);
-        if (in.ok())
-            dc.setWindowExt(p.x(), p.y());
+    case SetWindowExt:
+        playPoint(in, dc, &MetafileContext::setWindowExt);
         break;
-    }
-    case SetViewportOrg: {
-        const QPointF p = yx(in);
-        if (in.ok())
-            dc.setViewportOrg(p.x(), p.y());
+    case SetViewportOrg:
+        playPoint(in, dc, &MetafileContext::setViewportOrg);
         break;
-    }
-    case SetViewportExt: {
-        const QPointF p = yx(in);
-        if (in.ok())
-            dc.setViewportExt(p.x(), p.y());
+    case SetViewportExt:
+        playPoint(in, dc, &MetafileContext::setViewportExt);
         break;
-    }
-    case OffsetWindowOrg: {
-        const QPointF p = yx(in);
-        if (in.ok())
-            dc.offsetWindowOrg(p.x(), p.y());
+    case OffsetWindowOrg:
+        playPoint(in, dc, &MetafileContext::offsetWindowOrg);
         break;
-    }
-    case OffsetViewportOrg: {
-        const QPointF p = yx(in);
-        if (in.ok())
-            dc.offsetViewportOrg(p.x(), p.y());
+    case OffsetViewportOrg:
+        playPoint(in, dc, &MetafileContext::offsetViewportOrg);
         break;
-    }
     case ScaleWindowExt:
     case ScaleViewportExt: {
         const double yDen = in.i16(), yNum = in.i16(), xDen = in.i16(), xNum = in.i16();
